@@ -1,0 +1,15 @@
+// The per-user settings store: an INI file in the user's configuration directory
+// ($XDG_CONFIG_HOME/ZORTorT720/ZORTorT720.ini on Linux), organisation and
+// application "ZORTorT720".
+#pragma once
+
+#include <QSettings>
+#include <memory>
+
+namespace t720 {
+
+inline constexpr const char* kSettingsName = "ZORTorT720";
+
+std::unique_ptr<QSettings> OpenSettingsStore();
+
+}  // namespace t720

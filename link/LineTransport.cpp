@@ -1,0 +1,50 @@
+#include "link/LineTransport.h"
+
+#include <algorithm>
+
+namespace t720 {
+
+void WriteLine(SerialPort& port, std::string_view cmd) {
+    std::string line;
+    line.reserve(cmd.size() + 1);
+    line.append(cmd);
+    line.push_back('\n');
+    port.Output(line);
+}
+
+std::string ReadLine(SerialPort& port, Clock& clock, float timeoutSeconds) {
+    const double deadline = clock.Now() + static_cast<double>(timeoutSeconds);
+    std::string buffer;
+    bool sawLineFeed = false;
+    for (;;) {
+        if (!port.PortOpen()) break;
+        if (port.InBufferCount() > 0) {
+            const std::string chunk = port.Input();
+            for (char c : chunk) {
+                if (c == '\0') continue;
+                if (c == '\n') sawLineFeed = true;
+                if (buffer.size() < kLineCap) buffer.push_back(c);
+            }
+        }
+        if (sawLineFeed) break;
+        const double left = deadline - clock.Now();
+        if (left < 0.0) break;
+        port.WaitForInput(left);
+    }
+    const size_t point = buffer.find('.');
+    if (point != std::string::npos) buffer[point] = ',';
+    return buffer;
+}
+
+void WriteLineCom(SerialPort& port, std::string_view cmd) { WriteLine(port, cmd); }
+
+std::string ReadLineCom(SerialPort& port, Clock& clock) {
+    return ReadLine(port, clock, kCalibratorTimeout);
+}
+
+std::string QueryCom(SerialPort& port, std::string_view cmd, Clock& clock) {
+    WriteLineCom(port, cmd);
+    return ReadLineCom(port, clock);
+}
+
+}  // namespace t720

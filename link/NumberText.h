@@ -1,0 +1,39 @@
+// Number texts as the calibrator and the operator see them.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace t720 {
+
+// Whole number in decimal with a sign position: one blank in front of a number
+// that is not negative, "-" in front of a negative one (" 5", "-5", " 0", " 128").
+// Command fields and most captions use this form.
+std::string SignPos(int64_t n);
+
+// Formats `value` by a number pattern such as "##0.0000000", " ###0.0" or
+// "#0.0 ppm": "0" is a digit that is always shown, "#" a digit shown only when
+// significant, "." stands for `decimalSeparator`; characters before the first and
+// after the last of these are copied. The value is rounded half away from zero to
+// the decimals shown (judged on its 15 significant decimal digits, so 2.675 rounds
+// to 2.68 as an operator would expect). A negative value carries its "-" in front
+// of the whole text (before any leading literal); a value that rounds to zero is
+// shown without sign.
+std::string FormatPattern(double value, std::string_view pattern,
+                          std::string_view decimalSeparator = ".");
+
+// The decimal separator of the user's locale (QLocale's default locale), UTF-8.
+std::string LocaleDecimalSeparator();
+
+// FormatPattern with the user's locale.
+std::string FormatLocal(double value, std::string_view pattern);
+
+// Reads a number in the decimal-comma form that the line readers hand on: optional
+// blanks, an optional sign, digits with at most one "," as decimal separator, an
+// optional exponent ("E-01"), then nothing but blanks, CR and LF. Anything else, and
+// a value that does not fit a double, is not a number: nullopt, never 0.
+std::optional<double> ParseDecimalComma(std::string_view text);
+
+}  // namespace t720

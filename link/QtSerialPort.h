@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QSerialPort>
+#include <functional>
+
+#include "link/LineSettings.h"
+#include "link/SerialPort.h"
+
+namespace t720 {
+
+// SerialPort on QSerialPort. After opening: DTR asserted (the DMM needs it), RTS
+// off, no flow control. The device path of COMn comes from `resolve`.
+class QtSerialPort final : public SerialPort {
+public:
+    using Resolver = std::function<std::string(int commPort)>;
+    explicit QtSerialPort(Resolver resolve = {});
+    ~QtSerialPort() override;
+
+    bool SetCommPort(int16_t n) override;
+    bool SetSettings(std::string_view settings) override;
+    void SetPortOpen(bool open) override;
+    bool PortOpen() const override;
+    void Output(std::string_view bytes) override;
+    int InBufferCount() override;
+    std::string Input() override;
+    bool WaitForInput(double seconds) override;
+
+    // Bytes that Qt may hold for us between reads. Above this the port stops
+    // reading from the device, so a flood fills the kernel's buffer, not our memory.
+    static constexpr qint64 kReadBufferCap = 64 * 1024;
+
+private:
+    // A device that went away (pty master closed, USB adapter pulled) leaves the
+    // port in an error state where every poll returns at once; close it so that
+    // nobody spins on it.
+    void CloseIfGone();
+
+    QSerialPort port_;
+    Resolver resolve_;
+    int16_t commPort_ = 1;
+    LineSettings settings_;
+};
+
+}  // namespace t720
