@@ -1,0 +1,78 @@
+#include "link/Calibrator.h"
+
+#include "app/Wait.h"
+#include "link/CalCommands.h"
+#include "link/LineTransport.h"
+
+namespace t720 {
+
+Calibrator::Calibrator(SharedState& state, SerialPort& comm1, UsbCalLibrary& library,
+                       Clock& clock, std::function<void()> repaint)
+    : s_(state), comm1_(comm1), library_(library), clock_(clock), repaint_(std::move(repaint)) {}
+
+void Calibrator::SendSetting(int32_t beep) {
+    if (repaint_) repaint_();
+    s_.BeepOn = beep;
+    int32_t count = beep;  // the library's answer-count argument, passed on between calls
+    const std::string k1a = K1AText(s_);
+    const std::string k1b = K1BText(s_.ReadyOn, beep, s_.LoadHigh);
+
+    if (s_.LinkType != kLinkUsb) {
+        std::string k1bAnswer = "x";
+        const std::string k1aAnswer = QueryCom(comm1_, k1a, clock_);
+        if (SerialSendsK1B(k1aAnswer)) k1bAnswer = QueryCom(comm1_, k1b, clock_);
+        s_.AnswerStatus = SerialVerdict(k1aAnswer, k1bAnswer);
+        return;
+    }
+    if (s_.UsbDllMissing) return;
+
+    std::string k1aAnswer = k1a;
+    const auto r1 = library_.CalCommand(s_.LinkType - 1, s_.DeviceId, k1aAnswer, count);
+    std::string k1bAnswer = k1b;
+    const auto r2 = library_.CalCommand(s_.LinkType - 1, s_.DeviceId, k1bAnswer, count);
+    // A call that cannot be made at all counts as a failed call.
+    const bool failed = !r1 || *r1 != 0 || !r2 || *r2 != 0;
+    s_.AnswerStatus = UsbVerdict(failed, k1aAnswer, k1bAnswer, count);
+}
+
+void Calibrator::DeviceClear() {
+    if (s_.LinkType == kLinkUsb && !s_.UsbDllMissing) {
+        std::string command(kDeviceClear);
+        int32_t count = 0;
+        library_.CalCommand(0, s_.DeviceId, command, count);
+        Wait(0.1f, clock_);
+    }
+    if (comm1_.PortOpen() && (s_.LinkType == kLinkCom1 || s_.LinkType == kLinkComX)) {
+        WriteLineCom(comm1_, kDeviceClear);
+        Wait(0.1f, clock_);
+        comm1_.SetPortOpen(false);
+    }
+}
+
+int Calibrator::CleanRelays() {
+    // The library answers into the buffer it is given, so every call gets a fresh
+    // copy of the pattern built once here.
+    const std::string pattern = K1TPatternText(s_.RelayByte);
+    int32_t count = 0;
+    int failures = 0;
+    auto call = [&](std::string_view text) {
+        std::string command(text);
+        const auto result = library_.CalCommand(0, s_.DeviceId, command, count);
+        if (!result || *result != 0) ++failures;
+        Wait(0.02f, clock_);
+    };
+    for (int i = 0; i < 50; ++i) {
+        call(pattern);
+        call(kRelaysAllOff);
+    }
+    return failures;
+}
+
+bool Calibrator::InitialiseLibrary() {
+    std::string id;
+    std::string command;
+    int32_t count = 0;
+    return library_.CalCommand(-1, id, command, count).has_value();
+}
+
+}  // namespace t720

@@ -1,0 +1,52 @@
+// The main window's three operations on the calibrator: SendSetting transmits the
+// whole wanted output and judges the answers, DeviceClear releases the link, and
+// the relay-cleaning sequence exercises the output relays. The transport is chosen
+// by LinkType: the serial line (COM1 / COMx) or the maker's USB library.
+#pragma once
+
+#include <functional>
+
+#include "app/Clock.h"
+#include "app/SharedState.h"
+#include "link/SerialPort.h"
+#include "link/UsbCalLibrary.h"
+
+namespace t720 {
+
+class Calibrator {
+public:
+    // `repaint` shows the window's current state before a transmission blocks it.
+    Calibrator(SharedState& state, SerialPort& comm1, UsbCalLibrary& library, Clock& clock,
+               std::function<void()> repaint = {});
+
+    // K1A then K1B with the given beep argument (stored in BeepOn); the verdict goes
+    // to AnswerStatus. With the USB link and UsbDllMissing set nothing is sent and
+    // AnswerStatus keeps its value.
+    void SendSetting(int32_t beep);
+
+    // "DCL" through the library (USB link) or on the open serial port, which is then
+    // closed. With the USB link an open serial port is left alone.
+    void DeviceClear();
+
+    // 50 × (relay pattern, pause 0.02 s, all relays off, pause 0.02 s) through the
+    // library, device 0, whatever the link. Returns how many of the 100 calls could
+    // not be made or reported failure.
+    int CleanRelays();
+
+    // The library's initialisation call CalCommand(-1, "", "", 0). False when the
+    // call cannot be made at all (library file or entry point missing).
+    bool InitialiseLibrary();
+
+    SerialPort& Comm1() { return comm1_; }
+    UsbCalLibrary& Library() { return library_; }
+    Clock& TimeBase() { return clock_; }
+
+private:
+    SharedState& s_;
+    SerialPort& comm1_;
+    UsbCalLibrary& library_;
+    Clock& clock_;
+    std::function<void()> repaint_;
+};
+
+}  // namespace t720

@@ -1,0 +1,174 @@
+#include <gtest/gtest.h>
+
+#include "link/Calibrator.h"
+#include "tests/support/FakeSerialPort.h"
+#include "tests/support/FakeUsbLibrary.h"
+
+namespace t720 {
+namespace {
+
+using test::FakeClock;
+using test::FakeSerialPort;
+using test::FakeUsbLibrary;
+
+class CalibratorTest : public ::testing::Test {
+protected:
+    CalibratorTest() : port(clock), cal(s, port, lib, clock, [this] { ++repaints; }) {
+        s.SignFlag = 0;
+        s.ProzStep = 5;
+        s.RangeIdx = 2;
+        s.ChannelNo = 3;
+        s.DeviceId = "T720-40211";
+    }
+    // A serial calibrator answering K1A and K1B with the given texts (no CR LF).
+    void SerialAnswers(std::string k1a, std::string k1b) {
+        s.LinkType = kLinkCom1;
+        port.SetPortOpen(true);
+        port.SetResponder([=](const std::string& line) {
+            const std::string& a = line.rfind("K1A", 0) == 0 ? k1a : k1b;
+            if (a.empty()) return std::vector<FakeSerialPort::Reply>{};
+            return std::vector<FakeSerialPort::Reply>{{a + "\r\n", 0.002}};
+        });
+    }
+
+    SharedState s;
+    FakeClock clock;
+    FakeSerialPort port;
+    FakeUsbLibrary lib;
+    Calibrator cal;
+    int repaints = 0;
+};
+
+TEST_F(CalibratorTest, SerialSettingSendsK1AThenK1BAndJudgesThem) {
+    SerialAnswers("0", "0");
+    cal.SendSetting(1);
+    EXPECT_EQ(port.written, "K1A 0, 5, 2, 3\nK1B 0,1000,100, 0\n");
+    EXPECT_EQ(s.AnswerStatus, kAnswerAccepted);
+    EXPECT_EQ(s.BeepOn, 1);
+    EXPECT_EQ(repaints, 1);
+    EXPECT_TRUE(lib.calls.empty());
+}
+
+TEST_F(CalibratorTest, SerialRefusalOfK1AMeansK1BIsNotSent) {
+    SerialAnswers("?", "0");
+    cal.SendSetting(0);
+    EXPECT_EQ(port.lines, std::vector<std::string>{"K1A 0, 5, 2, 3"});
+    EXPECT_EQ(s.AnswerStatus, kAnswerNone);
+}
+
+TEST_F(CalibratorTest, SerialConditionOnK1AWinsOverAnAcceptedK1B) {
+    SerialAnswers("5", "0");
+    cal.SendSetting(0);
+    EXPECT_EQ(port.lines.size(), 2u);
+    EXPECT_EQ(s.AnswerStatus, kAnswerCondition);
+}
+
+TEST_F(CalibratorTest, SilentSerialCalibratorIsNoAnswerAfterTheTimeOut) {
+    SerialAnswers("", "");
+    const double start = clock.Now();
+    cal.SendSetting(0);
+    EXPECT_EQ(s.AnswerStatus, kAnswerNone);
+    EXPECT_GT(clock.Now() - start, 0.3);
+}
+
+TEST_F(CalibratorTest, UsbSettingPassesTheCountAndKeepsTheIdTheLibraryLeaves) {
+    s.LinkType = kLinkUsb;
+    lib.answer = [](const FakeUsbLibrary::Call& c) {
+        return FakeUsbLibrary::Answer{0, "0", c.countIn + 1, "T720-40211/ROUTE"};
+    };
+    cal.SendSetting(1);
+    ASSERT_EQ(lib.calls.size(), 2u);
+    EXPECT_EQ(lib.calls[0].device, 0);
+    EXPECT_EQ(lib.calls[0].command, "K1A 0, 5, 2, 3");
+    EXPECT_EQ(lib.calls[0].countIn, 1);  // starts with the beep argument
+    EXPECT_EQ(lib.calls[0].id, "T720-40211");
+    EXPECT_EQ(lib.calls[1].command, "K1B 0,1000,100, 0");
+    EXPECT_EQ(lib.calls[1].countIn, 2);  // what the first call left
+    EXPECT_EQ(lib.calls[1].id, "T720-40211/ROUTE");
+    EXPECT_EQ(s.DeviceId, "T720-40211/ROUTE");
+    EXPECT_EQ(s.AnswerStatus, kAnswerAccepted);
+}
+
+TEST_F(CalibratorTest, UsbVerdicts) {
+    s.LinkType = kLinkUsb;
+    lib.answer = [](const FakeUsbLibrary::Call& c) {
+        return FakeUsbLibrary::Answer{0, c.command.rfind("K1A", 0) == 0 ? "?" : "0", 1};
+    };
+    cal.SendSetting(0);
+    EXPECT_EQ(s.AnswerStatus, kAnswerNone);
+
+    lib.answer = [](const FakeUsbLibrary::Call&) { return FakeUsbLibrary::Answer{0, "0", 0}; };
+    cal.SendSetting(0);
+    EXPECT_EQ(s.AnswerStatus, kAnswerEmpty);
+
+    lib.answer = [](const FakeUsbLibrary::Call&) { return FakeUsbLibrary::Answer{-3, "0", 1}; };
+    cal.SendSetting(0);
+    EXPECT_EQ(s.AnswerStatus, kAnswerLibraryFailed);
+}
+
+TEST_F(CalibratorTest, MissingLibraryFlagSendsNothingAndKeepsTheVerdict) {
+    s.LinkType = kLinkUsb;
+    s.UsbDllMissing = true;
+    s.AnswerStatus = kAnswerCondition;
+    cal.SendSetting(0);
+    cal.DeviceClear();
+    EXPECT_TRUE(lib.calls.empty());
+    EXPECT_EQ(s.AnswerStatus, kAnswerCondition);
+}
+
+TEST_F(CalibratorTest, DeviceClearOnSerialWritesDclThenClosesThePort) {
+    SerialAnswers("0", "0");
+    const double start = clock.Now();
+    cal.DeviceClear();
+    EXPECT_EQ(port.written, "DCL\n");
+    EXPECT_FALSE(port.PortOpen());
+    EXPECT_GT(clock.Now() - start, 0.1);
+    EXPECT_TRUE(lib.calls.empty());
+}
+
+TEST_F(CalibratorTest, DeviceClearOnUsbGoesThroughTheLibraryAndLeavesTheSerialPortAlone) {
+    s.LinkType = kLinkUsb;
+    port.SetPortOpen(true);
+    cal.DeviceClear();
+    ASSERT_EQ(lib.calls.size(), 1u);
+    EXPECT_EQ(lib.calls[0].device, 0);
+    EXPECT_EQ(lib.calls[0].command, "DCL");
+    EXPECT_TRUE(port.PortOpen());
+    EXPECT_TRUE(port.written.empty());
+}
+
+TEST_F(CalibratorTest, RelayCleaningAlternatesPatternAndAllOffWithPauses) {
+    s.LinkType = kLinkCom1;  // the sequence uses the library whatever the link
+    s.RelayByte = {255, 1, 0, 0};
+    lib.answer = [](const FakeUsbLibrary::Call&) { return FakeUsbLibrary::Answer{0, "0", 1}; };
+    const double start = clock.Now();
+    EXPECT_EQ(cal.CleanRelays(), 0);
+    ASSERT_EQ(lib.calls.size(), 100u);
+    for (size_t i = 0; i < lib.calls.size(); ++i) {
+        EXPECT_EQ(lib.calls[i].device, 0);
+        EXPECT_EQ(lib.calls[i].command, i % 2 == 0 ? "K1T  0, 0, 1, 255" : "K1T 0,0,0,0") << i;
+    }
+    ASSERT_EQ(clock.sleeps.size(), 100u);
+    for (double d : clock.sleeps) EXPECT_NEAR(d, 0.02, 1e-6);
+    EXPECT_NEAR(clock.Now() - start, 2.0, 1e-6);
+}
+
+TEST_F(CalibratorTest, RelayCleaningWithoutALibraryFailsEveryCallButFinishes) {
+    lib.missing = true;
+    s.UsbDllMissing = false;
+    EXPECT_EQ(cal.CleanRelays(), 100);
+    EXPECT_EQ(clock.sleeps.size(), 100u);
+}
+
+TEST_F(CalibratorTest, InitialisationCallTellsWhetherTheLibraryCanBeCalled) {
+    EXPECT_TRUE(cal.InitialiseLibrary());
+    ASSERT_EQ(lib.calls.size(), 1u);
+    EXPECT_EQ(lib.calls[0].device, -1);
+    EXPECT_EQ(lib.calls[0].command, "");
+    EXPECT_EQ(lib.calls[0].id, "");
+    lib.missing = true;
+    EXPECT_FALSE(cal.InitialiseLibrary());
+}
+
+}  // namespace
+}  // namespace t720
