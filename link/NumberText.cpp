@@ -194,4 +194,54 @@ std::optional<double> ParseDecimalComma(std::string_view text) {
     return value;
 }
 
+double LeadingNumber(std::string_view text) {
+    std::string plain;
+    size_t i = 0;
+    const size_t n = text.size();
+    auto skipBlanks = [&] {
+        while (i < n && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n')) ++i;
+    };
+    auto digits = [&] {
+        size_t count = 0;
+        for (skipBlanks(); i < n && text[i] >= '0' && text[i] <= '9'; skipBlanks()) {
+            plain.push_back(text[i++]);
+            ++count;
+        }
+        return count;
+    };
+    skipBlanks();
+    if (i < n && (text[i] == '+' || text[i] == '-')) {
+        if (text[i] == '-') plain.push_back('-');
+        ++i;
+    }
+    size_t mantissa = digits();
+    if (i < n && text[i] == '.') {
+        plain.push_back('.');
+        ++i;
+        mantissa += digits();
+    }
+    if (mantissa == 0) return 0.0;
+    if (i < n && (text[i] == 'e' || text[i] == 'E' || text[i] == 'd' || text[i] == 'D')) {
+        std::string exponent = "e";
+        size_t j = i + 1;
+        while (j < n && (text[j] == ' ' || text[j] == '\t' || text[j] == '\n')) ++j;
+        if (j < n && (text[j] == '+' || text[j] == '-')) exponent.push_back(text[j++]);
+        size_t expDigits = 0;
+        for (; j < n; ++j) {
+            if (text[j] == ' ' || text[j] == '\t' || text[j] == '\n') continue;
+            if (text[j] < '0' || text[j] > '9') break;
+            exponent.push_back(text[j]);
+            ++expDigits;
+        }
+        if (expDigits > 0) plain += exponent;
+    }
+    double value = 0.0;
+    auto res = std::from_chars(plain.data(), plain.data() + plain.size(), value);
+    if (res.ec == std::errc::result_out_of_range)
+        return plain.find("e-") != std::string::npos ? 0.0
+               : plain.front() == '-'                ? -HUGE_VAL
+                                                     : HUGE_VAL;
+    return value;
+}
+
 }  // namespace t720

@@ -36,4 +36,12 @@ std::string FormatLocal(double value, std::string_view pattern);
 // a value that does not fit a double, is not a number: nullopt, never 0.
 std::optional<double> ParseDecimalComma(std::string_view text);
 
+// The number at the start of `text`, read the way the operator's switches and the
+// calibrator's identification are read: blanks, tabs and line feeds are skipped
+// wherever they stand, then an optional sign, digits, an optional "." with digits
+// and an optional exponent ("E" or "D"); reading stops at the first character that
+// cannot belong to the number. 0 when the text does not start with a number.
+// Overflowing values come back as infinity; callers range-check.
+double LeadingNumber(std::string_view text);
+
 }  // namespace t720

@@ -1,0 +1,248 @@
+#include "supervision/Supervisor.h"
+
+#include "link/LineTransport.h"
+#include "link/NumberText.h"
+#include "supervision/Identification.h"
+
+namespace t720 {
+
+namespace {
+
+constexpr const char* kIndicator[4] = {"Data transfer: |", "Data transfer: /",
+                                       "Data transfer: --", "Data transfer: \\"};
+
+}  // namespace
+
+Supervisor::Supervisor(SharedState& state, Calibrator& calibrator, MainWindowPort& window,
+                       std::function<LinearityPort&()> linearity)
+    : s_(state), cal_(calibrator), win_(window), linearityFactory_(std::move(linearity)) {}
+
+void Supervisor::TimerTick() {
+    if (inPass_) return;
+    s_.TickCountdown = static_cast<int16_t>(s_.TickCountdown - 1);
+    if (s_.TickCountdown >= 1) return;
+    s_.TickCountdown = 10;
+    inPass_ = true;
+    Pass();
+    inPass_ = false;
+}
+
+void Supervisor::Pass() {
+    idText_.clear();
+    s_.TransferPhase = static_cast<int16_t>(s_.TransferPhase + 1);
+    if (s_.TransferPhase >= 4) s_.TransferPhase = 0;
+    win_.SetStatusPanel1(kIndicator[s_.TransferPhase]);
+
+    // Each step hands over to the next within the same pass.
+    if (s_.LinkState == kLinkSearching) DiscoveryStep();
+    if (s_.LinkState == kLinkFound) ConnectionStep();
+    if (s_.LinkState == kLinkConnected) {
+        if (s_.SetupPhase == 0) SetupStep();
+        cal_.SendSetting(s_.BeepOn);
+        if (!s_.StopRequest) FaultReport();
+        if (s_.ScanRequest) s_.LinkState = kLinkLinearityRun;
+    }
+    if (s_.LinkState == kLinkLinearityRun) RunStep();
+    if (s_.LinkState == kLinkRedisplay) RedisplayStep();
+}
+
+void Supervisor::DiscoveryStep() {
+    s_.StopRequest = false;  // ClearStopRequest
+    win_.HideTextremo();
+    win_.SetMessages("");
+    win_.SetMessagesColour(kBlack);
+    if (s_.UsbDllMissing) {
+        win_.SetMessagesColour(kRed);
+        win_.SetMessages("Error: ZORUSBCAL.DLL not found !\r\nno operation possible");
+        return;
+    }
+    if (s_.LinkType == kLinkUsb)
+        DiscoverUsb();
+    else
+        DiscoverSerial();
+}
+
+void Supervisor::DiscoverUsb() {
+    win_.SetLinkButtonColour(LinkButton::Usb, kYellow);
+    UsbCalLibrary::DeviceInfo info;
+    const auto status = cal_.Library().GetUSBDeviceInfo(s_.DevArg, s_.IdArg, info);
+    s_.DeviceId = info.serial;
+    idText_ = info.ident;
+    if (status && *status >= 0) {
+        s_.LinkState = kLinkFound;
+        if (s_.DeviceId.rfind("CP", 0) == 0) {
+            win_.SetMessages("Connected via VLM + CP, USB device\r\nSNo: " + s_.DeviceId);
+        } else {
+            win_.SetMessages("Connected to ZOR USB device\r\nSNo: " + s_.DeviceId +
+                             "     ID: " + idText_);
+        }
+        SetChannelCount();
+        win_.SetHBrVisible(false);
+        win_.ClearHBr();
+        if (OffersHalfBridge(s_.DeviceId)) win_.SetHBrVisible(true);
+        win_.SetLinkButtonColour(LinkButton::Usb, kGreenPure);
+    } else {
+        win_.SetMessagesColour(kRed);
+        win_.SetMessages("\r\n\r\nno USB device found");
+    }
+    s_.AnswerStatus = 0;
+}
+
+void Supervisor::DiscoverSerial() {
+    SerialPort& port = cal_.Comm1();
+    port.SetCommPort(static_cast<int16_t>(s_.LinkType == kLinkCom1 ? 1 : 2 + s_.ComIncr));
+    port.SetSettings("9600,E,8,1");
+    port.SetPortOpen(true);
+    if (!port.PortOpen()) {
+        win_.SetMessagesColour(kRed);
+        win_.SetMessages("Error accessing COM port");
+        return;
+    }
+    win_.SetLinkButtonColour(s_.LinkType == kLinkCom1 ? LinkButton::Com1 : LinkButton::Com2,
+                             kGreenPure);
+    idText_ = CleanSerialAnswer(QueryCom(port, "SNR?0", cal_.TimeBase()));
+    s_.DeviceId = CleanSerialAnswer(QueryCom(port, "SNR?1", cal_.TimeBase()));
+    win_.SetMessages("Connection via serial line\r\nSNo: " + s_.DeviceId + "     ID: " + idText_);
+    SetChannelCount();
+    s_.LinkState = kLinkFound;
+}
+
+void Supervisor::SetChannelCount() {
+    if (HasSixteenChannels(idText_)) {
+        win_.SetChannelsAbove8(true);
+        return;
+    }
+    win_.SetChannelsAbove8(false);
+    if (s_.ChannelNo > 8) {
+        s_.ChannelNo = 0;
+        // Keep the display with what is sent: the channel bar, buttons and label
+        // follow to 0 instead of showing the dropped channel.
+        win_.SetChanScroll(0);
+    }
+}
+
+void Supervisor::ConnectionStep() {
+    s_.BeepOn = 0;
+    s_.LinkState = kLinkConnected;
+    s_.ScanRequest = false;
+    s_.SetupPhase = 0;
+}
+
+void Supervisor::SetupStep() {
+    win_.SetRangeScrollWidth(2295);
+    win_.SetSixthRangeVisible(false);
+
+    // Probe: does the calibrator accept range index 6? Sent with the neutral sign.
+    const int32_t range = s_.RangeIdx;
+    const int32_t sign = s_.SignFlag;
+    s_.SignFlag = 128;
+    s_.RangeIdx = 6;
+    cal_.SendSetting(s_.BeepOn);
+    s_.RangeIdx = range;
+    s_.SignFlag = sign;
+
+    for (int i = 0; i < 6; ++i) s_.RangeTab[i + 1] = kStandardRanges[i];
+    if (const auto variant = VariantRanges(idText_))
+        for (int i = 0; i < 5; ++i) s_.RangeTab[i + 1] = (*variant)[i];
+
+    if (s_.AnswerStatus == kAnswerAccepted) {
+        win_.SetRangeScrollWidth(2755);
+        win_.SetRangeScrollMax(6);
+        win_.SetSixthRangeVisible(true);
+        s_.SetupPhase = 2;
+    } else {
+        if (win_.RangeScrollValue() == 6) win_.SetRangeScroll(5);
+        win_.SetRangeScrollMax(5);
+        s_.SetupPhase = 1;
+    }
+    win_.ShowRange();
+}
+
+void Supervisor::FaultReport() {
+    win_.HideTextremo();
+    const int32_t status = s_.AnswerStatus;
+    if (s_.LinkType == kLinkUsb) {
+        switch (status) {
+            case kAnswerLibraryFailed: s_.LinkState = kLinkSearching; break;
+            case kAnswerCondition: win_.ShowTextremo("T720 bell !"); break;
+            case kAnswerNone: win_.ShowTextremo("No T720 connected to USB bus !"); break;
+            case kAnswerEmpty: win_.ShowTextremo("No answer from USB bus !"); break;
+            default: break;
+        }
+        return;
+    }
+    if (status == kAnswerCondition) win_.ShowTextremo("T720 bell !");
+    if (status == kAnswerNone) win_.ShowTextremo("No answer from T720");
+}
+
+LinearityPort* Supervisor::Linearity() {
+    return linearityFactory_ ? &linearityFactory_() : nullptr;
+}
+
+void Supervisor::RunStep() {
+    if (s_.ScanRequest) {
+        s_.ScanRequest = false;
+        win_.SetEnabled(false);
+        LinearityPort* results = Linearity();
+        if (results) results->Show();
+        win_.SetStatusPanel1("");
+        if (results) results->Scan();
+    }
+    if (s_.StopRequest) {
+        s_.StopRequest = false;
+        LinearityPort* results = Linearity();
+        if (results) {
+            results->ScanEnd();
+            results->SetEnabled(false);
+        }
+        win_.SetEnabled(true);
+        s_.ScanEnded = true;
+        s_.LinkState = kLinkConnected;
+    }
+}
+
+void Supervisor::RedisplayStep() {
+    LinearityPort* results = Linearity();
+    if (results) results->SetEnabled(true);
+    win_.SetStatusPanel1("");
+    if (results) results->Scanx();
+    s_.LinkState = kLinkLinearityRun;
+}
+
+void Supervisor::OpenComPort(int32_t linkType, bool clearFirst) {
+    s_.StopRequest = false;
+    win_.SetLinkButtonColour(LinkButton::Usb, kSysButtonFace);
+    win_.SetLinkButtonColour(LinkButton::Com1, kSysButtonFace);
+    win_.SetLinkButtonColour(LinkButton::Com2, kSysButtonFace);
+    win_.SetCom2Caption("COM" + SignPos(2 + s_.ComIncr));
+    if (clearFirst) cal_.DeviceClear();
+    s_.LinkType = linkType;
+    if (linkType == kLinkUsb) {
+        win_.SetLinkButtonColour(LinkButton::Usb, kYellow);
+        if (!cal_.InitialiseLibrary()) {
+            s_.LinkState = kLinkSearching;
+            s_.UsbDllMissing = true;
+            return;
+        }
+        s_.UsbDllMissing = false;
+    } else if (linkType == kLinkCom1) {
+        win_.SetLinkButtonColour(LinkButton::Com1, kYellow);
+        s_.UsbDllMissing = false;
+    } else if (linkType == kLinkComX) {
+        win_.SetLinkButtonColour(LinkButton::Com2, kYellow);
+        s_.UsbDllMissing = false;
+    }
+    s_.LinkState = kLinkSearching;
+    s_.TransferPhase = 0;
+    win_.Repaint();
+    TimerTick();
+}
+
+void Supervisor::CommandCOM2RightPress() {
+    if (s_.LinkType != kLinkComX) return;
+    s_.ComIncr = static_cast<int16_t>(s_.ComIncr + 1);
+    if (s_.ComIncr > 7) s_.ComIncr = 0;
+    OpenComPort(kLinkComX, true);
+}
+
+}  // namespace t720

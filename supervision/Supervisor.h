@@ -1,0 +1,63 @@
+// The supervision pass of the main window's 3 ms timer: it finds the calibrator on
+// the selected link, connects and configures it, re-sends the whole wanted setting
+// on every pass, reports the calibrator's answer, and paces the linearity run.
+// Also the operator's choice of link (OpenComPort and the three link buttons).
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "app/SharedState.h"
+#include "link/Calibrator.h"
+#include "supervision/MainWindowPort.h"
+
+namespace t720 {
+
+class Supervisor {
+public:
+    // `linearity` creates (once) and returns the linearity window; it is called only
+    // when a run needs the window.
+    Supervisor(SharedState& state, Calibrator& calibrator, MainWindowPort& window,
+               std::function<LinearityPort&()> linearity = {});
+
+    // One tick of the timer (or a direct call, which counts the same): counts down
+    // and runs a pass on every tenth tick or on the tick after a request. A tick
+    // that arrives while a pass is running (the linearity run yields to the event
+    // loop) is ignored, so passes never nest.
+    void TimerTick();
+
+    // Selects a link (1 USB library, 2 COM1, 3 COM(2 + ComIncr)), releasing the old
+    // one first when asked, and runs one tick so that the search starts at once.
+    void OpenComPort(int32_t linkType, bool clearFirst);
+
+    // The link buttons.
+    void CommandUSBbClick() { OpenComPort(kLinkUsb, true); }
+    void CommandCOM1Click() { OpenComPort(kLinkCom1, true); }
+    void CommandCOM2Click() { OpenComPort(kLinkComX, true); }
+    // Right mouse button on the COM2 button: the next port number, COM2..COM9.
+    void CommandCOM2RightPress();
+
+    bool InPass() const { return inPass_; }
+
+private:
+    void Pass();
+    void DiscoveryStep();
+    void DiscoverUsb();
+    void DiscoverSerial();
+    void SetChannelCount();
+    void ConnectionStep();
+    void SetupStep();
+    void FaultReport();
+    void RunStep();
+    void RedisplayStep();
+    LinearityPort* Linearity();
+
+    SharedState& s_;
+    Calibrator& cal_;
+    MainWindowPort& win_;
+    std::function<LinearityPort&()> linearityFactory_;
+    std::string idText_;  // identification obtained by this pass's discovery step
+    bool inPass_ = false;
+};
+
+}  // namespace t720
