@@ -1,0 +1,226 @@
+#include "linearity/RunRecord.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <charconv>
+#include <cmath>
+#include <vector>
+
+namespace t720::linearity {
+
+namespace {
+
+constexpr std::string_view kHeader = "row,reading1_V,reading2_V";
+
+struct CommentKey {
+    std::string_view key;
+    std::string RunRecord::*field;
+};
+constexpr std::array<CommentKey, 5> kCommentKeys = {{
+    {"program_version", &RunRecord::programVersion},
+    {"utc_time", &RunRecord::utcTime},
+    {"serial_number", &RunRecord::serialNumber},
+    {"identification", &RunRecord::identification},
+    {"dmm_port", &RunRecord::dmmPort},
+}};
+
+// Device texts may carry anything; a comment must stay one line.
+std::string OneLine(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+    return out;
+}
+
+std::string FloatText(float value) {
+    char buf[32];
+    const auto res = std::to_chars(buf, buf + sizeof buf, value);
+    return std::string(buf, res.ptr);
+}
+
+std::string LineError(size_t line, std::string_view what) {
+    return "line " + std::to_string(line) + ": " + std::string(what);
+}
+
+std::optional<float> ParseFloat(std::string_view field) {
+    float value = 0.0f;
+    const auto res = std::from_chars(field.data(), field.data() + field.size(), value);
+    if (field.empty() || res.ec != std::errc() || res.ptr != field.data() + field.size() ||
+        !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::vector<std::string_view> Split(std::string_view text, char separator) {
+    std::vector<std::string_view> parts;
+    size_t start = 0;
+    while (true) {
+        const size_t end = text.find(separator, start);
+        parts.push_back(text.substr(start, end == std::string_view::npos ? end : end - start));
+        if (end == std::string_view::npos) return parts;
+        start = end + 1;
+    }
+}
+
+void ReadComment(std::string_view line, RunRecord& record) {
+    line.remove_prefix(1);
+    if (line.starts_with(' ')) line.remove_prefix(1);
+    for (const CommentKey& k : kCommentKeys) {
+        const std::string prefix = std::string(k.key) + ": ";
+        if (line.starts_with(prefix)) record.*k.field = std::string(line.substr(prefix.size()));
+    }
+}
+
+// Checks one data row; the error text, or empty when it is fine.
+std::string ReadRow(std::string_view line, int expectedRow, RunRecord& record) {
+    const std::vector<std::string_view> fields = Split(line, ',');
+    if (fields.size() != 3) return "expected 3 fields (row,reading1,reading2)";
+    if (fields[0] != std::to_string(expectedRow))
+        return "row number \"" + std::string(fields[0]) + "\" where row " +
+               std::to_string(expectedRow) + " belongs";
+    const std::optional<float> r1 = ParseFloat(fields[1]);
+    if (!r1) return "reading1 \"" + std::string(fields[1]) + "\" is not a number";
+    const std::optional<float> r2 = ParseFloat(fields[2]);
+    if (!r2) return "reading2 \"" + std::string(fields[2]) + "\" is not a number";
+    record.reading1[expectedRow] = *r1;
+    record.reading2[expectedRow] = *r2;
+    return {};
+}
+
+QString SafeFilePart(std::string_view text) {
+    QString out;
+    for (char c : text) {
+        const bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                          (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
+        out += keep ? QChar::fromLatin1(c) : QChar('_');
+    }
+    return out;
+}
+
+}  // namespace
+
+RunRecord RecordNow(const std::array<float, 22>& reading1, const std::array<float, 22>& reading2,
+                    std::string serialNumber, std::string identification, std::string dmmPort) {
+    RunRecord r;
+    r.programVersion = T720_VERSION_TEXT;
+    r.utcTime = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
+    r.serialNumber = std::move(serialNumber);
+    r.identification = std::move(identification);
+    r.dmmPort = std::move(dmmPort);
+    for (int row = 1; row <= 20; ++row) {
+        r.reading1[row] = reading1[row];
+        r.reading2[row] = reading2[row];
+    }
+    return r;
+}
+
+std::string RunRecordText(const RunRecord& record) {
+    std::string text = "# T720 linearity run\n";
+    for (const CommentKey& k : kCommentKeys)
+        text += "# " + std::string(k.key) + ": " + OneLine(record.*k.field) + "\n";
+    text += kHeader;
+    text += "\n";
+    for (int row = 1; row <= 20; ++row)
+        text += std::to_string(row) + "," + FloatText(record.reading1[row]) + "," +
+                FloatText(record.reading2[row]) + "\n";
+    return text;
+}
+
+RecordParse ParseRunRecord(std::string_view text) {
+    if (text.size() > kRecordMaxBytes)
+        return {std::nullopt, "larger than " + std::to_string(kRecordMaxBytes) + " bytes"};
+    RunRecord record;
+    bool headerSeen = false;
+    int nextRow = 1;
+    size_t lineNo = 0;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        ++lineNo;
+        const size_t end = text.find('\n', pos);
+        std::string_view line = text.substr(pos, end == std::string_view::npos ? end : end - pos);
+        pos = end == std::string_view::npos ? text.size() : end + 1;
+        if (line.ends_with('\r')) line.remove_suffix(1);
+
+        if (line.size() > kRecordMaxLineBytes)
+            return {
+                std::nullopt,
+                LineError(lineNo, "longer than " + std::to_string(kRecordMaxLineBytes) + " bytes")};
+        if (line.find('\0') != std::string_view::npos)
+            return {std::nullopt, LineError(lineNo, "contains a NUL byte")};
+
+        if (!headerSeen) {
+            if (line.starts_with('#')) {
+                ReadComment(line, record);
+            } else if (line == kHeader) {
+                headerSeen = true;
+            } else {
+                return {std::nullopt,
+                        LineError(lineNo, "expected the header \"" + std::string(kHeader) + "\"")};
+            }
+            continue;
+        }
+        if (nextRow > 20) return {std::nullopt, LineError(lineNo, "extra line after row 20")};
+        const std::string error = ReadRow(line, nextRow, record);
+        if (!error.empty()) return {std::nullopt, LineError(lineNo, error)};
+        ++nextRow;
+    }
+    if (!headerSeen)
+        return {std::nullopt,
+                LineError(lineNo + 1, "header \"" + std::string(kHeader) + "\" missing")};
+    if (nextRow <= 20)
+        return {std::nullopt, LineError(lineNo + 1, "row " + std::to_string(nextRow) + " missing")};
+    return {record, {}};
+}
+
+RecordParse ReadRunRecord(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {std::nullopt, "cannot open: " + file.errorString().toStdString()};
+    // One byte more than allowed tells a file that is too large without reading it all.
+    const QByteArray data = file.read(static_cast<qint64>(kRecordMaxBytes) + 1);
+    if (file.error() != QFileDevice::NoError)
+        return {std::nullopt, "cannot read: " + file.errorString().toStdString()};
+    return ParseRunRecord(std::string_view(data.constData(), static_cast<size_t>(data.size())));
+}
+
+QString RunRecordDirectory() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           "/ZORTorT720/runs";
+}
+
+QString RunRecordFileName(const RunRecord& record) {
+    QString time;
+    for (char c : record.utcTime)
+        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z')) time += QChar::fromLatin1(c);
+    const QString serial =
+        record.serialNumber.empty() ? QStringLiteral("unknown") : SafeFilePart(record.serialNumber);
+    return time + "_" + serial + ".csv";
+}
+
+RecordSave SaveRunRecord(const QString& directory, const RunRecord& record) {
+    if (!QDir().mkpath(directory))
+        return {{}, "cannot create the directory " + directory.toStdString()};
+    // Two runs within the same second must not overwrite one another.
+    const QString name = RunRecordFileName(record);
+    QString path = QDir(directory).filePath(name);
+    for (int n = 2; QFileInfo::exists(path); ++n) {
+        if (n > 999) return {{}, "too many records named " + name.toStdString()};
+        path = QDir(directory).filePath(name.chopped(4) + "_" + QString::number(n) + ".csv");
+    }
+
+    QSaveFile file(path);
+    const std::string text = RunRecordText(record);
+    if (!file.open(QIODevice::WriteOnly))
+        return {{}, "cannot write " + path.toStdString() + ": " + file.errorString().toStdString()};
+    if (file.write(text.data(), static_cast<qint64>(text.size())) !=
+            static_cast<qint64>(text.size()) ||
+        !file.commit())
+        return {{}, "cannot write " + path.toStdString() + ": " + file.errorString().toStdString()};
+    return {path, {}};
+}
+
+}  // namespace t720::linearity

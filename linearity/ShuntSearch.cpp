@@ -1,0 +1,141 @@
+#include "linearity/ShuntSearch.h"
+
+#include "linearity/ShowResults.h"
+#include "link/NumberText.h"
+
+namespace t720::linearity {
+
+namespace {
+
+// The last `width` characters (UTF-8 code points, so a multi-byte decimal
+// separator is never cut in half).
+std::string LastCharacters(const std::string& text, int width) {
+    size_t start = text.size();
+    int kept = 0;
+    while (start > 0 && kept < width) {
+        --start;
+        if ((static_cast<unsigned char>(text[start]) & 0xC0u) != 0x80u) ++kept;
+    }
+    return text.substr(start);
+}
+
+class Search {
+  public:
+    Search(LinearityState& state, SharedState& shared, WindowHost& host, int n)
+        : s_(state), shared_(shared), host_(host), n_(n) {}
+
+    void Run() {
+        const RowShunts saved = s_.RowShunt;
+        s_.EvalCount = 0;
+        GridModel& grid = s_.controls.Results;
+        grid.redraw = false;
+
+        Descend(1, 0);
+
+        for (int row = 1; row <= 20; ++row) s_.RowShunt[row] = saved[row];
+        s_.controls.OptiL1[n_] =
+            improved_ ? SummaryLine(n_, storedScore_, s_.BestMax, s_.BestMin) : std::string();
+        grid.redraw = true;
+    }
+
+  private:
+    // Chooses k(level) and everything below it; false once the search is to end.
+    bool Descend(int level, int shunts) {
+        for (int16_t choice = 0; choice < kShuntChoices; ++choice) {
+            const int count = shunts + (choice != 0 ? 1 : 0);
+            if (count > n_) continue;
+            k_[level] = choice;
+            const bool goOn = level == 10 ? Try() : Descend(level + 1, count);
+            if (!goOn) return false;
+        }
+        return true;
+    }
+
+    bool Try() {
+        ++s_.EvalCount;
+        for (int j = 1; j <= 10; ++j) s_.RowShunt[j] = k_[j];
+        Evaluate(s_, true);
+
+        if (s_.Score < bestScore_) {
+            bestScore_ = s_.Score;
+            s_.controls.OptiL3 = FormatLocal(s_.Score, "#0.0");
+            ShowResults(s_, host_, true);
+            GridModel& grid = s_.controls.Results;
+            grid.redraw = true;
+            host_.RepaintGrid();
+            grid.redraw = false;
+            s_.controls.OptiLcnt = SignPos(s_.EvalCount);
+            if (shared_.StopRequest) return false;  // shown, but not kept
+            Keep();
+        }
+
+        if (block_ >= kEvaluationsPerYield) {
+            host_.Yield();
+            s_.controls.OptiLcnt = SignPos(s_.EvalCount);
+            if (shared_.StopRequest) return false;
+            block_ = 0;
+        }
+        ++block_;
+        return true;
+    }
+
+    void Keep() {
+        for (int j = 1; j <= 10; ++j) s_.BestShunt[n_][j] = k_[j];
+        s_.BestMin = 1E+30;
+        s_.BestMax = -1E+30;
+        for (float v : s_.LinDevPpm) {
+            if (v < s_.BestMin) s_.BestMin = v;
+            if (v > s_.BestMax) s_.BestMax = v;
+        }
+        storedScore_ = s_.Score;
+        improved_ = true;
+    }
+
+    LinearityState& s_;
+    SharedState& shared_;
+    WindowHost& host_;
+    const int n_;
+    std::array<int16_t, 11> k_{};  // shunt choice of rows 1..10
+    double bestScore_ = 1E+30;
+    double storedScore_ = 0.0;  // score of the set in BestShunt(n)
+    int block_ = 0;
+    bool improved_ = false;
+};
+
+}  // namespace
+
+std::string PadFormat(double value, std::string_view pattern, int width) {
+    return LastCharacters(std::string(13, ' ') + FormatLocal(value, pattern), width);
+}
+
+std::string SummaryLine(int n, double score, double bestMax, double bestMin) {
+    return FormatLocal(n, "0") + " Rs:" + "  Bew=" + PadFormat(score, "0.0", 8) +
+           "  Hub=" + PadFormat(bestMax - bestMin, "0.0", 6) +
+           "  Max=" + PadFormat(bestMax, "0.0", 6) + "  Min=" + PadFormat(bestMin, "0.0", 6);
+}
+
+void SearchShunts(LinearityState& state, SharedState& shared, WindowHost& host, int n) {
+    if (n < 0 || n >= static_cast<int>(state.controls.OptiL1.size())) return;
+    Search(state, shared, host, n).Run();
+}
+
+void OptimiseShunts(LinearityState& state, SharedState& shared, WindowHost& host) {
+    ResultsControls& c = state.controls;
+    c.CmdOpt.visible = false;
+    c.Opti.caption = "Suche..";
+    c.Opti.enabled = true;
+    for (int row = 1; row <= 20; ++row) state.RowShunt[row] = 0;
+
+    for (int k = 0; k <= 4; ++k) {
+        c.OptiL1[k] = "Optimum für" + SignPos(k) + " Rs";
+        host.Repaint();
+        SearchShunts(state, shared, host, k);
+        host.Repaint();
+        if (shared.StopRequest) break;
+    }
+
+    shared.StopRequest = false;
+    c.CmdOpt.visible = true;
+}
+
+}  // namespace t720::linearity

@@ -1,0 +1,82 @@
+// t720-linearity: evaluates a stored linearity run as the linearity window does
+// after a run, without a window and without devices.
+//
+//   t720-linearity [--no-optimise] RUNFILE
+//
+// Prints the grid as its clipboard copy carries it (21 lines of 10 TAB-separated
+// cells; lines end with "\n" here instead of the clipboard's CR LF), then, unless
+// --no-optimise, runs the shunt optimisation and prints its five summary lines.
+// Numbers use the decimal separator of the user's locale. Exit status 0 on
+// success, 2 for a usage error or a record that is not valid.
+#include "app/SharedState.h"
+#include "linearity/LinearityState.h"
+#include "linearity/RunRecord.h"
+#include "linearity/ScanGrid.h"
+#include "linearity/ShuntSearch.h"
+#include "linearity/WindowActions.h"
+#include "linearity/WindowHost.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+constexpr int kUsageOrRecordError = 2;
+
+int Usage() {
+    std::fputs("usage: t720-linearity [--no-optimise] RUNFILE\n", stderr);
+    return kUsageOrRecordError;
+}
+
+void PrintCopyText(const std::string& copy) {
+    std::string out;
+    out.reserve(copy.size());
+    for (size_t i = 0; i < copy.size(); ++i) {
+        if (copy[i] == '\r' && i + 1 < copy.size() && copy[i + 1] == '\n') continue;
+        out += copy[i];
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    using namespace t720::linearity;
+
+    bool optimise = true;
+    QString path;
+    bool havePath = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--no-optimise") {
+            optimise = false;
+        } else if (arg.starts_with("-") || havePath) {
+            return Usage();
+        } else {
+            path = QString::fromLocal8Bit(argv[i]);
+            havePath = true;
+        }
+    }
+    if (!havePath) return Usage();
+
+    const RecordParse parsed = ReadRunRecord(path);
+    if (!parsed.record) {
+        std::fprintf(stderr, "t720-linearity: %s: %s\n", argv[argc - 1], parsed.error.c_str());
+        return kUsageOrRecordError;
+    }
+
+    LinearityState state;
+    NullHost host;
+    ShowRecordedRun(state, host, parsed.record->reading1, parsed.record->reading2);
+    PrintCopyText(CopyGridText(state));
+
+    if (optimise) {
+        t720::SharedState shared;
+        OptimiseShunts(state, shared, host);
+        for (const std::string& line : state.controls.OptiL1) std::printf("%s\n", line.c_str());
+    }
+    std::fflush(stdout);
+    return std::ferror(stdout) ? 1 : 0;
+}

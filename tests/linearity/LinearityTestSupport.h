@@ -1,0 +1,80 @@
+// Helpers shared by the linearity tests: readings, a recording window host, and a
+// locale switch that is undone at the end of a test.
+#pragma once
+
+#include "linearity/LinearityState.h"
+#include "linearity/ScanGrid.h"
+#include "linearity/WindowHost.h"
+
+#include <QLocale>
+#include <bit>
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+
+namespace t720::linearity::test {
+
+// Twenty readings of 0.5 V, each off by the given ppm (rows 1..20).
+inline RowValues ReadingsPpm(std::initializer_list<int> ppm) {
+    RowValues r{};
+    int row = 1;
+    for (int d : ppm) r[row++] = static_cast<float>(0.5 * (1 + d * 1e-6));
+    return r;
+}
+
+// Rows 2, 5 and 8 well above the rest: one to three shunts pay off.
+inline const RowValues kSkewed =
+    ReadingsPpm({5, 160, -4, 3, 65, -2, 8, 240, -6, 1, 4, -3, 6, -2, 3, -5, 2, 7, -1, 0});
+
+inline RowValues Uniform(float volts) {
+    RowValues r{};
+    for (int i = 1; i <= 20; ++i) r[i] = volts;
+    return r;
+}
+
+// A state after a run that measured these second readings (first readings equal).
+inline LinearityState StateAfterRun(const RowValues& reading2) {
+    LinearityState s;
+    NullHost host;
+    std::array<float, 21> r{};
+    for (int i = 1; i <= 20; ++i) r[i] = reading2[i];
+    ShowRecordedRun(s, host, r, r);
+    return s;
+}
+
+inline float FloatFromBits(uint32_t bits) {
+    return std::bit_cast<float>(bits);
+}
+inline double DoubleFromBits(uint64_t bits) {
+    return std::bit_cast<double>(bits);
+}
+
+class RecordingHost : public WindowHost {
+  public:
+    void Repaint() override { ++repaints; }
+    void RepaintGrid() override {
+        ++gridRepaints;
+        if (onRepaintGrid) onRepaintGrid();
+    }
+    void Yield() override {
+        ++yields;
+        if (onYield) onYield();
+    }
+
+    int repaints = 0;
+    int gridRepaints = 0;
+    int yields = 0;
+    std::function<void()> onRepaintGrid;
+    std::function<void()> onYield;
+};
+
+class ScopedLocale {
+  public:
+    explicit ScopedLocale(const QLocale& locale) { QLocale::setDefault(locale); }
+    ~ScopedLocale() { QLocale::setDefault(saved_); }
+
+  private:
+    QLocale saved_;
+};
+
+}  // namespace t720::linearity::test

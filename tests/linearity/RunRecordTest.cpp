@@ -1,0 +1,211 @@
+// Run records on disk and the command-line evaluator that reads them.
+#include "linearity/RunRecord.h"
+
+#include "LinearityTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <bit>
+#include <cmath>
+#include <limits>
+
+namespace t720::linearity {
+namespace {
+
+RunRecord Sample() {
+    RunRecord r;
+    r.programVersion = "1.18.0";
+    r.utcTime = "2024-05-03T14:07:09Z";
+    r.serialNumber = "T720/0815 a";
+    r.identification = "T720 V2.1\r\nsecond line";
+    r.dmmPort = "/dev/ttyUSB1";
+    const std::array<int, 20> ppm = {5, 160, -4, 3,  65, -2, 8, 240, -6, 1,
+                                     4, -3,  6,  -2, 3,  -5, 2, 7,   -1, 0};
+    for (int row = 1; row <= 20; ++row) {
+        r.reading1[row] = static_cast<float>(0.5 * (1 + ppm[row - 1] * 1e-6) + 1e-7 * row);
+        r.reading2[row] = static_cast<float>(0.5 * (1 + ppm[row - 1] * 1e-6));
+    }
+    r.reading1[3] = -0.0f;
+    r.reading1[4] = std::numeric_limits<float>::denorm_min() * 3;
+    r.reading2[5] = 1.17549435e-38f;
+    r.reading2[6] = -123.456789f;
+    return r;
+}
+
+// A valid record text with line `lineNo` (1-based) replaced.
+std::string WithLine(size_t lineNo, const std::string& replacement) {
+    const std::string text = RunRecordText(Sample());
+    size_t start = 0;
+    for (size_t i = 1; i < lineNo; ++i) start = text.find('\n', start) + 1;
+    const size_t end = text.find('\n', start);
+    return text.substr(0, start) + replacement + text.substr(end);
+}
+
+constexpr size_t kHeaderLine = 7;  // after six comment lines
+constexpr size_t kRow1Line = 8;
+
+TEST(RunRecord, SavedAndReadBackBitForBit) {
+    QTemporaryDir dir;
+    const RunRecord r = Sample();
+    const RecordSave saved = SaveRunRecord(dir.path() + "/runs", r);
+    ASSERT_TRUE(saved.ok()) << saved.error;
+    EXPECT_TRUE(saved.path.endsWith("/runs/20240503T140709Z_T720_0815_a.csv"));
+
+    const RecordParse read = ReadRunRecord(saved.path);
+    ASSERT_TRUE(read.record) << read.error;
+    for (int row = 1; row <= 20; ++row) {
+        EXPECT_EQ(std::bit_cast<uint32_t>(read.record->reading1[row]),
+                  std::bit_cast<uint32_t>(r.reading1[row]))
+            << row;
+        EXPECT_EQ(std::bit_cast<uint32_t>(read.record->reading2[row]),
+                  std::bit_cast<uint32_t>(r.reading2[row]))
+            << row;
+    }
+    EXPECT_EQ(read.record->serialNumber, r.serialNumber);
+    EXPECT_EQ(read.record->identification, "T720 V2.1  second line");  // kept on one line
+    EXPECT_EQ(read.record->dmmPort, r.dmmPort);
+    EXPECT_EQ(read.record->utcTime, r.utcTime);
+}
+
+TEST(RunRecord, SecondRecordOfTheSameSecondDoesNotOverwrite) {
+    QTemporaryDir dir;
+    const RecordSave first = SaveRunRecord(dir.path(), Sample());
+    const RecordSave second = SaveRunRecord(dir.path(), Sample());
+    ASSERT_TRUE(first.ok() && second.ok());
+    EXPECT_NE(first.path, second.path);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+}
+
+TEST(RunRecord, UnwritableDirectoryIsReported) {
+    QTemporaryDir dir;
+    QFile blocker(dir.path() + "/file");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const RecordSave saved = SaveRunRecord(dir.path() + "/file/runs", Sample());
+    EXPECT_FALSE(saved.ok());
+    EXPECT_FALSE(saved.error.empty());
+}
+
+TEST(RunRecord, WindowsLineEndsAreRead) {
+    std::string text = RunRecordText(Sample());
+    std::string crlf;
+    for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    EXPECT_TRUE(ParseRunRecord(crlf).record);
+}
+
+struct BadRecord {
+    const char* what;
+    std::string text;
+    const char* line;  // the message must begin with this
+};
+
+class MalformedRecord : public testing::TestWithParam<BadRecord> {};
+
+TEST_P(MalformedRecord, RejectedNamingTheLine) {
+    const RecordParse r = ParseRunRecord(GetParam().text);
+    EXPECT_FALSE(r.record);
+    EXPECT_TRUE(r.error.starts_with(GetParam().line)) << r.error;
+}
+
+std::string Truncated(size_t keepLines) {
+    const std::string text = RunRecordText(Sample());
+    size_t pos = 0;
+    for (size_t i = 0; i < keepLines; ++i) pos = text.find('\n', pos) + 1;
+    return text.substr(0, pos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MalformedRecord,
+    testing::Values(BadRecord{"empty", "", "line 1:"},
+                    BadRecord{"wrong header", WithLine(kHeaderLine, "row,first,second"), "line 7:"},
+                    BadRecord{"missing row", Truncated(kHeaderLine + 19), "line 27:"},
+                    BadRecord{"extra row", RunRecordText(Sample()) + "21,0.5,0.5\n", "line 28:"},
+                    BadRecord{"blank line", RunRecordText(Sample()) + "\n", "line 28:"},
+                    BadRecord{"out of order", WithLine(kRow1Line + 1, "3,0.5,0.5"), "line 9:"},
+                    BadRecord{"not a number", WithLine(kRow1Line + 4, "5,0.5,0,5"), "line 12:"},
+                    BadRecord{"text", WithLine(kRow1Line, "1,abc,0.5"), "line 8:"},
+                    BadRecord{"empty field", WithLine(kRow1Line, "1,,0.5"), "line 8:"},
+                    BadRecord{"trailing blank", WithLine(kRow1Line, "1,0.5 ,0.5"), "line 8:"},
+                    BadRecord{"infinite", WithLine(kRow1Line, "1,inf,0.5"), "line 8:"},
+                    BadRecord{"nan", WithLine(kRow1Line, "1,0.5,nan"), "line 8:"},
+                    BadRecord{"beyond float", WithLine(kRow1Line, "1,1e39,0.5"), "line 8:"},
+                    BadRecord{"NUL", WithLine(kRow1Line, std::string("1,0.5\0,0.5", 10)),
+                              "line 8:"},
+                    BadRecord{"long line", WithLine(2, "# " + std::string(5000, 'x')), "line 2:"},
+                    BadRecord{"too large", std::string(2 * 1024 * 1024, '#'), "larger than"}));
+
+// The command-line evaluator, run as the operator would run it.
+class LinearityCli : public testing::Test {
+  protected:
+    struct Result {
+        int exitCode;
+        QString out;
+        QString err;
+    };
+
+    Result Run(const QStringList& args) {
+        // build/bin as the test runner names it, else as this build placed it.
+        QString binDir = QString::fromLocal8Bit(qgetenv("T720_BIN_DIR"));
+        if (binDir.isEmpty()) binDir = QStringLiteral(T720_BUILD_BIN_DIR);
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LC_ALL", "C");
+        env.insert("LANG", "C");
+        p.setProcessEnvironment(env);
+        p.start(binDir + "/t720-linearity", args);
+        EXPECT_TRUE(p.waitForFinished(60000));
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
+    }
+
+    QString WriteRecord(const std::string& text) {
+        const QString path = dir_.path() + "/run.csv";
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text.data(), static_cast<qint64>(text.size()));
+        return path;
+    }
+
+    QTemporaryDir dir_;
+};
+
+TEST_F(LinearityCli, GridAndSummaryOfARecord) {
+    const Result r = Run({WriteRecord(RunRecordText(Sample()))});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList lines = r.out.split('\n');
+    ASSERT_EQ(lines.size(), 21 + 5 + 1);  // the last "\n" leaves an empty piece
+    EXPECT_EQ(lines[0], "copy\t1.MW in V\t2.MW in V\tR Shunt\t\t\tdR ppm\tdRS ppm\td% ppm\t");
+    EXPECT_TRUE(lines[1].startsWith("R 116\t0.5000026\t0.5000025\t\t 100 ... 90\t"))
+        << lines[1].toStdString();
+    for (int i = 0; i < 21; ++i) EXPECT_EQ(lines[i].count('\t'), 9) << i;
+    EXPECT_FALSE(r.out.contains('\r'));
+    for (int n = 0; n < 5; ++n)
+        EXPECT_TRUE(lines[21 + n].startsWith(QString::number(n) + " Rs:  Bew=")) << n;
+}
+
+TEST_F(LinearityCli, NoOptimiseStopsAfterTheGrid) {
+    const Result r = Run({"--no-optimise", WriteRecord(RunRecordText(Sample()))});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out.count('\n'), 21);
+}
+
+TEST_F(LinearityCli, InvalidRecordNamesTheLine) {
+    const Result r = Run({WriteRecord(WithLine(kRow1Line + 2, "3,0.5,volts"))});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("line 10:")) << r.err.toStdString();
+    EXPECT_TRUE(r.out.isEmpty());
+}
+
+TEST_F(LinearityCli, UsageErrors) {
+    EXPECT_EQ(Run({}).exitCode, 2);
+    EXPECT_EQ(Run({"--bogus", "x.csv"}).exitCode, 2);
+    EXPECT_EQ(Run({"a.csv", "b.csv"}).exitCode, 2);
+    EXPECT_EQ(Run({dir_.path() + "/missing.csv"}).exitCode, 2);
+}
+
+}  // namespace
+}  // namespace t720::linearity

@@ -1,0 +1,124 @@
+// The grid as a run prepares and fills it.
+#include "linearity/ScanGrid.h"
+
+#include "LinearityTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace t720::linearity {
+namespace {
+
+using test::RecordingHost;
+using test::ScopedLocale;
+
+TEST(PrepareGrid, LayoutFromTheGridsSize) {
+    ResultsControls c;
+    c.Results.height = 2100;
+    c.Results.width = 9000;
+    RecordingHost host;
+    PrepareGrid(c, host);
+    const GridModel& g = c.Results;
+
+    for (int row = 0; row < GridModel::kRows; ++row) EXPECT_EQ(g.rowHeight[row], 93) << row;
+    EXPECT_EQ(g.height, 21 * 93 + 25);
+    EXPECT_EQ(g.colWidth[0], 540);
+    EXPECT_EQ(g.colWidth[4], 630);
+    for (int col : {1, 2, 3, 5, 6, 7, 8, 9})
+        EXPECT_EQ(g.colWidth[col], 963) << col;  // 9000/9.29 - 5
+    EXPECT_EQ(c.Picture2Top, 21 * 93 / 21.0 * 11);
+    EXPECT_EQ(g.backgroundColour, kWhite);
+    EXPECT_TRUE(g.visible);
+    EXPECT_EQ(host.repaints, 1);
+}
+
+TEST(PrepareGrid, TooSmallAGridGetsNoNegativeSizes) {
+    ResultsControls c;
+    c.Results.height = 100;
+    c.Results.width = 20;
+    NullHost host;
+    PrepareGrid(c, host);
+    EXPECT_EQ(c.Results.rowHeight[5], 0);
+    EXPECT_EQ(c.Results.colWidth[2], 0);
+    EXPECT_EQ(c.Results.height, 25);
+}
+
+TEST(PrepareGrid, HeadingsNamesAndIntervals) {
+    ResultsControls c;
+    GridModel& g = c.Results;
+    g.Cell(0, 1).text = "modMW V";
+    g.Cell(0, 9).text = "d% tst";
+    g.Cell(4, 3).text = "  750 kOhm";
+    g.Cell(4, 3).backColour = kLightGrey;
+    c.OptiL1[2] = "2 Rs: ...";
+    c.OptiL3 = "12.5";
+    c.OptiLcnt = " 1176";
+    NullHost host;
+    PrepareGrid(c, host);
+
+    const char* headings[] = {"copy", "1.MW in V", "2.MW in V", "R Shunt", "",
+                              "",     "dR ppm",    "dRS ppm",   "d% ppm",  ""};
+    for (int col = 0; col < GridModel::kCols; ++col) EXPECT_EQ(g.Cell(0, col).text, headings[col]);
+    EXPECT_EQ(g.Cell(0, 3).align, Align::Centre);
+    EXPECT_EQ(g.Cell(0, 9).backColour, kSysWindowBackground);
+
+    EXPECT_EQ(g.Cell(1, 0).text, "R 116");
+    EXPECT_EQ(g.Cell(20, 0).text, "R 97");
+    EXPECT_EQ(g.Cell(1, 4).text, " 100 ... 90");
+    EXPECT_EQ(g.Cell(10, 4).text, " 10 ... 0");
+    EXPECT_EQ(g.Cell(11, 4).text, " 10 ... 0");
+    EXPECT_EQ(g.Cell(20, 4).text, " 100 ... 90");
+    for (int col : {0, 4}) {
+        EXPECT_EQ(g.Cell(7, col).align, Align::Centre);
+        EXPECT_EQ(g.Cell(7, col).backColour, kSysButtonFace);
+    }
+    // The shunt column is emptied; the shunt choices themselves are not the grid's.
+    EXPECT_EQ(g.Cell(4, 3).text, "");
+    EXPECT_EQ(g.Cell(4, 3).backColour, kSysWindowBackground);
+    for (const std::string& line : c.OptiL1) EXPECT_EQ(line, "");
+    EXPECT_EQ(c.OptiL3, "");
+    EXPECT_EQ(c.OptiLcnt, "");
+}
+
+struct ReadingPair {
+    double first;
+    double second;
+    Colour colour;
+};
+
+class ReadingCells : public testing::TestWithParam<ReadingPair> {};
+
+TEST_P(ReadingCells, SecondReadingRedWhenTheyDiffer) {
+    ScopedLocale locale(QLocale::c());
+    LinearityState s;
+    WriteFirstReading(s, 4, GetParam().first);
+    WriteSecondReading(s, 4, GetParam().second);
+    const GridCell& cell = s.controls.Results.Cell(4, 2);
+    EXPECT_EQ(cell.foreColour, GetParam().colour);
+    EXPECT_EQ(cell.align, Align::Right);
+    EXPECT_EQ(s.controls.Results.Cell(4, 1).align, Align::Right);
+    EXPECT_EQ(s.ReadingDiff[4], float(GetParam().first) - float(GetParam().second));
+    EXPECT_EQ(s.controls.Results.currentCol, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Spread, ReadingCells,
+                         testing::Values(ReadingPair{0.000002, 0, kBlack},  // exactly the limit
+                                         ReadingPair{0, 0.000003, kRed},
+                                         ReadingPair{0.000003, 0, kRed},
+                                         ReadingPair{0.5, 0.5, kBlack},
+                                         ReadingPair{-0.1000021, -0.1, kRed}));
+
+TEST(ReadingCells, TextShowsTheReadingAsReadTheFieldKeepsAFloat) {
+    ScopedLocale locale(QLocale::c());
+    LinearityState s;
+    WriteFirstReading(s, 1, 1.00000005);
+    WriteSecondReading(s, 1, -0.0123456789);
+    EXPECT_EQ(s.Reading1[1], 1.0f);
+    EXPECT_EQ(s.controls.Results.Cell(1, 1).text, "1.0000001");
+    EXPECT_EQ(s.Reading2[1], -0.0123456789f);
+    EXPECT_EQ(s.controls.Results.Cell(1, 2).text, "-0.0123457");
+    WriteFirstReading(s, 21, 1.0);  // no such grid row: ignored
+    EXPECT_EQ(s.Reading1[21], 0.0f);
+}
+
+}  // namespace
+}  // namespace t720::linearity

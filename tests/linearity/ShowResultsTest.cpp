@@ -1,0 +1,209 @@
+// Results in the grid, the curve colours, the plot and the locale of the texts.
+#include "linearity/Plot.h"
+#include "linearity/ShowResults.h"
+
+#include "LinearityTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace t720::linearity {
+namespace {
+
+using test::RecordingHost;
+using test::ScopedLocale;
+
+class ShowResultsTest : public testing::Test {
+  protected:
+    ScopedLocale locale_{QLocale::c()};
+    RecordingHost host_;
+};
+
+const PlotLine* LineAt(const PictureModel& pic, size_t i) {
+    return std::get_if<PlotLine>(&pic.primitives.at(i));
+}
+const PlotCircle* CircleAt(const PictureModel& pic, size_t i) {
+    return std::get_if<PlotCircle>(&pic.primitives.at(i));
+}
+
+TEST_F(ShowResultsTest, MeasurementOfEqualReadings) {
+    LinearityState s = test::StateAfterRun(test::Uniform(0.5f));
+    const GridModel& g = s.controls.Results;
+
+    EXPECT_EQ(g.Cell(10, 5).text, "5.0000000");
+    EXPECT_EQ(g.Cell(11, 5).text, "5.0000000");
+    EXPECT_EQ(g.Cell(9, 5).text, "0.0 ppm");
+    EXPECT_EQ(g.Cell(12, 5).text, "0.0 ppm");
+    EXPECT_EQ(g.Cell(10, 5).align, Align::Right);
+    // Equal half deviations: the first half is marked.
+    EXPECT_EQ(g.Cell(9, 5).backColour, kLightYellow);
+    EXPECT_EQ(g.Cell(12, 5).backColour, kSysWindowBackground);
+    for (int row = 1; row <= 20; ++row) EXPECT_EQ(g.Cell(row, 6).text, "0") << row;
+    for (int row = 1; row <= 10; ++row) EXPECT_EQ(g.Cell(row, 7).text, "0.0") << row;
+    for (int row = 1; row <= 10; ++row) EXPECT_EQ(g.Cell(row, 8).text, "0.0") << row;
+    // +0.0238 ppm at 60 % (row 5) is the largest, -0.0238 at 90 % (row 2) the smallest.
+    EXPECT_EQ(g.Cell(5, 8).backColour, kLightGreen);
+    EXPECT_EQ(g.Cell(2, 8).backColour, kGreen);
+    EXPECT_EQ(g.Cell(1, 8).backColour, kWhite);
+    EXPECT_TRUE(g.Cell(1, 9).text.empty());
+
+    EXPECT_NEAR(s.CurveMax, 0.0238, 0.00005);
+    EXPECT_NEAR(s.CurveMin, -0.0238, 0.00005);
+    EXPECT_EQ(s.PlotMin, (s.CurveMin - 2) * 1.1);
+    EXPECT_EQ(s.PlotMax, (s.CurveMax + 2) * 1.1);
+    EXPECT_EQ(s.controls.minppm.caption, "0.0");
+    EXPECT_EQ(s.controls.maxppm.caption, "0.0");
+    EXPECT_TRUE(s.controls.minppm.visible);
+    EXPECT_TRUE(s.controls.CmdOpt.visible);
+}
+
+TEST_F(ShowResultsTest, PlotOfTheMeasurement) {
+    LinearityState s = test::StateAfterRun(test::kSkewed);
+    const PictureModel& pic = s.controls.Picture1;
+    const double span = s.PlotMax - s.PlotMin;
+    EXPECT_TRUE(pic.visible);
+    EXPECT_EQ(pic.scaleLeft, s.PlotMin - 0.05 * span);
+    EXPECT_EQ(pic.scaleWidth, 1.1 * span);
+    EXPECT_EQ(pic.scaleTop, -0.5);
+    EXPECT_EQ(pic.scaleHeight, 11);
+
+    // Zero axis, then per point a line from the previous point and a circle.
+    ASSERT_EQ(pic.primitives.size(), 1u + 2 * 11);
+    EXPECT_EQ(*LineAt(pic, 0), (PlotLine{0, -0.5, 0, 11.5, kBlack}));
+    EXPECT_EQ(*LineAt(pic, 1), (PlotLine{0, 10, 0, 10, kRed}));  // point 0: 0 ppm at 0 %
+    for (int k = 1; k <= 10; ++k) {
+        const double x = s.RefLinDevPpm[k];
+        EXPECT_EQ(*LineAt(pic, 1 + 2 * k),
+                  (PlotLine{s.RefLinDevPpm[k - 1], 11.0 - k, x, 10.0 - k, kRed}));
+        EXPECT_EQ(*CircleAt(pic, 2 + 2 * k), (PlotCircle{x, 10.0 - k, 0.01 * span, kRed}));
+    }
+    EXPECT_EQ(s.CurveMin, *std::min_element(s.RefLinDevPpm.begin(), s.RefLinDevPpm.end()));
+}
+
+TEST_F(ShowResultsTest, TrialWithShuntsKeepsTheMeasurementVisible) {
+    LinearityState s = test::StateAfterRun(test::Uniform(0.5f));
+    const GridModel before = s.controls.Results;
+    const double curveMax = s.CurveMax;
+    s.RowShunt[3] = 5;
+    Evaluate(s, true);
+    ShowResults(s, host_, true);
+    const GridModel& g = s.controls.Results;
+
+    EXPECT_EQ(g.Cell(0, 1).text, "modMW V");
+    EXPECT_NE(g.Cell(3, 1).text, before.Cell(3, 1).text);
+    EXPECT_EQ(g.Cell(1, 1).text, "0.4999900");  // the others follow the mean factor
+    for (int row : {7, 14, 6, 15}) EXPECT_FALSE(g.Cell(row, 5).text.empty()) << row;
+    for (int row : {10, 11, 9, 12}) EXPECT_EQ(g.Cell(row, 5).text, before.Cell(row, 5).text);
+    EXPECT_EQ(g.Cell(0, 9).text, "d% tst");
+    EXPECT_EQ(g.Cell(0, 9).align, Align::Centre);
+    for (int row = 1; row <= 10; ++row) {
+        EXPECT_EQ(g.Cell(row, 8).text, before.Cell(row, 8).text);
+        EXPECT_EQ(g.Cell(row, 9).align, Align::Right);
+    }
+    // The red measured curve and its scale stay; the blue trial is drawn over it.
+    const PictureModel& pic = s.controls.Picture1;
+    ASSERT_EQ(pic.primitives.size(), 2u * 23);
+    EXPECT_EQ(LineAt(pic, 1)->colour, kRed);
+    EXPECT_EQ(*LineAt(pic, 23), (PlotLine{0, -0.5, 0, 11.5, kBlack}));
+    EXPECT_EQ(CircleAt(pic, 45)->colour, kBlue);
+    EXPECT_EQ(CircleAt(pic, 45)->x, s.LinDevPpm[10]);
+    EXPECT_EQ(s.CurveMax, curveMax);
+    EXPECT_EQ(host_.repaints, 2);
+}
+
+TEST_F(ShowResultsTest, OpenShuntsRepeatTheMeasurementBesideIt) {
+    LinearityState s = test::StateAfterRun(test::ReadingsPpm(
+        {12, -7, 3, 25, -14, 8, 0, -3, 17, -9, 5, -11, 22, -6, 4, 9, -15, 2, 13, -1}));
+    Evaluate(s, true);
+    ShowResults(s, host_, true);
+    const GridModel& g = s.controls.Results;
+    const int shuntRow[] = {7, 14, 6, 15};
+    const int plainRow[] = {10, 11, 9, 12};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(g.Cell(shuntRow[i], 5).text, g.Cell(plainRow[i], 5).text);
+    for (int row = 1; row <= 10; ++row) EXPECT_EQ(g.Cell(row, 9).text, g.Cell(row, 8).text);
+    for (int row = 1; row <= 20; ++row) EXPECT_EQ(g.Cell(row, 1).text, g.Cell(row, 2).text);
+}
+
+struct CurveColours {
+    std::array<float, 10> ppm;      // LinDevPpm(1..10)
+    std::array<Colour, 10> colour;  // of LinDevPpm(1..10), i.e. rows 10 down to 1
+};
+
+class CurveCellColour : public testing::TestWithParam<CurveColours> {};
+
+TEST_P(CurveCellColour, ByValue) {
+    ScopedLocale locale(QLocale::c());
+    LinearityState s;
+    for (int i = 1; i <= 10; ++i) s.LinDevPpm[i] = GetParam().ppm[i - 1];
+    NullHost host;
+    ShowResults(s, host, false);
+    for (int i = 1; i <= 10; ++i)
+        EXPECT_EQ(s.controls.Results.Cell(11 - i, 8).backColour, GetParam().colour[i - 1])
+            << "LinDevPpm(" << i << ")";
+}
+
+constexpr Colour W = kWhite, LR = kLightRed, LG = kLightGreen, G = kGreen, P = kPink;
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, CurveCellColour,
+    testing::Values(
+        // All equal: every cell is "the largest".
+        CurveColours{{0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {LG, LG, LG, LG, LG, LG, LG, LG, LG, LG}},
+        // Above 10 ppm light red; extremes above 10 pink; exactly 10 is not above.
+        CurveColours{{3, 11, 12, -15, 10, -10, 0, -11, 1, 2}, {W, LR, P, P, W, W, W, LR, W, W}},
+        // Extremes of exactly +-10 keep the plain greens.
+        CurveColours{{10, -10, 1, 2, 3, 4, 5, 6, 7, 0}, {LG, G, W, W, W, W, W, W, W, W}},
+        // Equal values at the extreme all count as the largest.
+        CurveColours{{-2, 5, 5, 1, 0, 0, 0, 0, 0, 0}, {G, LG, LG, W, W, W, W, W, W, W}}));
+
+TEST_F(ShowResultsTest, GermanDecimalComma) {
+    ScopedLocale german(QLocale(QLocale::German, QLocale::Germany));
+    LinearityState s = test::StateAfterRun(test::Uniform(0.5f));
+    EXPECT_EQ(s.controls.Results.Cell(1, 1).text, "0,5000000");
+    EXPECT_EQ(s.controls.Results.Cell(10, 5).text, "5,0000000");
+    EXPECT_EQ(s.controls.Results.Cell(9, 5).text, "0,0 ppm");
+}
+
+TEST_F(ShowResultsTest, NoCurveFromReadingsThatSumToZero) {
+    LinearityState s = test::StateAfterRun(test::Uniform(0.0f));
+    const PictureModel& pic = s.controls.Picture1;
+    ASSERT_FALSE(pic.primitives.empty());
+    for (const PlotPrimitive& p : pic.primitives) {
+        if (const auto* l = std::get_if<PlotLine>(&p))
+            EXPECT_TRUE(std::isfinite(l->x1) && std::isfinite(l->x2));
+        else
+            EXPECT_TRUE(std::isfinite(std::get<PlotCircle>(p).x));
+    }
+    EXPECT_TRUE(std::isfinite(pic.scaleLeft) && std::isfinite(pic.scaleWidth));
+}
+
+struct AlignCase {
+    const char* text;
+    Align align;
+    const char* separator;
+    Align shown;
+};
+
+class GeneralAlignment : public testing::TestWithParam<AlignCase> {};
+
+TEST_P(GeneralAlignment, NumbersRightTextLeft) {
+    GridCell cell;
+    cell.text = GetParam().text;
+    cell.align = GetParam().align;
+    EXPECT_EQ(ResolveAlignment(cell, GetParam().separator), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, GeneralAlignment,
+                         testing::Values(AlignCase{"0.0", Align::General, ".", Align::Right},
+                                         AlignCase{"-12", Align::General, ".", Align::Right},
+                                         AlignCase{"0,5", Align::General, ",", Align::Right},
+                                         AlignCase{"0,5", Align::General, ".", Align::Left},
+                                         AlignCase{"1.5 ppm", Align::General, ".", Align::Left},
+                                         AlignCase{"R 116", Align::General, ".", Align::Left},
+                                         AlignCase{"", Align::General, ".", Align::Left},
+                                         AlignCase{"0.0", Align::Centre, ".", Align::Centre}));
+
+}  // namespace
+}  // namespace t720::linearity

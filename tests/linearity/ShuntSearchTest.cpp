@@ -1,0 +1,221 @@
+// The shunt search: enumeration, strict improvement, stop handling and summary.
+// Expected best sets and scores come from an independent re-computation.
+#include "linearity/ShuntSearch.h"
+
+#include "LinearityTestSupport.h"
+#include "link/NumberText.h"
+
+#include <gtest/gtest.h>
+
+namespace t720::linearity {
+namespace {
+
+using test::DoubleFromBits;
+using test::kSkewed;
+using test::ReadingsPpm;
+using test::RecordingHost;
+using test::ScopedLocale;
+
+std::array<int16_t, 11> Set(std::initializer_list<std::pair<int, int16_t>> shunts) {
+    std::array<int16_t, 11> set{};
+    for (auto [row, choice] : shunts) set[row] = choice;
+    return set;
+}
+
+// Score and extremes of a shunt set on rows 1..10, evaluated afresh.
+struct Trial {
+    double score;
+    double min;
+    double max;
+};
+Trial TryOut(LinearityState s, const std::array<int16_t, 11>& set) {
+    s.RowShunt = {};
+    for (int row = 1; row <= 10; ++row) s.RowShunt[row] = set[row];
+    Evaluate(s, true);
+    Trial t{s.Score, 0, 0};
+    for (float v : s.LinDevPpm)
+        t.min = std::min<double>(t.min, v), t.max = std::max<double>(t.max, v);
+    return t;
+}
+
+class ShuntSearchTest : public testing::Test {
+  protected:
+    ScopedLocale locale_{QLocale::c()};
+    SharedState shared_;
+    RecordingHost host_;
+};
+
+struct CountCase {
+    int n;
+    int32_t evaluations;
+};
+
+class EvaluationCount : public ShuntSearchTest, public testing::WithParamInterface<CountCase> {};
+
+TEST_P(EvaluationCount, EverySetWithAtMostNShuntsOnce) {
+    LinearityState s = test::StateAfterRun(kSkewed);
+    s.RowShunt[15] = 3;  // rows 11..20 are the operator's and come back
+    s.RowShunt[4] = 2;
+    const RowShunts before = s.RowShunt;
+    host_.onYield = [&] { EXPECT_FALSE(s.controls.Results.redraw); };
+    host_.onRepaintGrid = [&] { EXPECT_TRUE(s.controls.Results.redraw); };
+    SearchShunts(s, shared_, host_, GetParam().n);
+    EXPECT_EQ(s.EvalCount, GetParam().evaluations);
+    // Serviced once every 389 evaluations, the first time after the 390th.
+    EXPECT_EQ(host_.yields, (GetParam().evaluations - 1) / 389);
+    EXPECT_EQ(s.RowShunt, before);
+    EXPECT_TRUE(s.controls.Results.redraw);
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, EvaluationCount,
+                         testing::Values(CountCase{0, 1}, CountCase{1, 51}, CountCase{2, 1176},
+                                         CountCase{3, 16176}, CountCase{4, 147426}));
+
+TEST_F(ShuntSearchTest, OptimisationFindsTheReferenceSets) {
+    LinearityState s = test::StateAfterRun(kSkewed);
+    const double measured = s.Score;
+    s.RowShunt[6] = 4;
+    OptimiseShunts(s, shared_, host_);
+
+    EXPECT_EQ(s.BestShunt[0], Set({}));
+    EXPECT_EQ(s.BestShunt[1], Set({{8, 1}}));
+    EXPECT_EQ(s.BestShunt[2], Set({{2, 3}, {8, 4}}));
+    EXPECT_EQ(s.BestShunt[3], Set({{2, 3}, {5, 1}, {8, 4}}));
+    const std::array<uint64_t, 4> scoreBits = {0x40541ba6e33a8f40, 0x404c1eb28cc2ffa0,
+                                               0x4020bebff2dd7080, 0x3fd56840538f0000};
+    double previous = 1E+30;
+    for (int n = 0; n <= 4; ++n) {
+        const double score = TryOut(s, s.BestShunt[n]).score;
+        if (n < 4) {
+            EXPECT_EQ(score, DoubleFromBits(scoreBits[n])) << n;
+        }
+        EXPECT_LE(score, previous) << n;  // a search for n includes all smaller sets
+        previous = score;
+    }
+    EXPECT_EQ(TryOut(s, s.BestShunt[0]).score, measured);
+
+    const ResultsControls& c = s.controls;
+    EXPECT_EQ(c.OptiL1[0], "0 Rs:  Bew=    80.4  Hub=   9.9  Max=   4.9  Min=  -5.0");
+    EXPECT_EQ(c.OptiL1[1], "1 Rs:  Bew=    56.2  Hub=   7.2  Max=   2.8  Min=  -4.4");
+    EXPECT_EQ(c.OptiL1[2], "2 Rs:  Bew=     8.4  Hub=   2.6  Max=   1.0  Min=  -1.6");
+    EXPECT_EQ(c.OptiL1[3], "3 Rs:  Bew=     0.3  Hub=   0.5  Max=   0.1  Min=  -0.4");
+    EXPECT_TRUE(c.OptiL1[4].starts_with("4 Rs:  Bew=     0."));
+
+    EXPECT_EQ(s.RowShunt, RowShunts{});  // the operator's choices are cleared
+    EXPECT_TRUE(c.CmdOpt.visible);
+    EXPECT_EQ(c.Opti.caption, "Suche..");
+    EXPECT_TRUE(c.Opti.enabled);
+    EXPECT_FALSE(shared_.StopRequest);
+    EXPECT_EQ(c.OptiLcnt, " 147043");  // as of the last yield: 390 + 377 × 389
+}
+
+TEST_F(ShuntSearchTest, AmongEqualScoresTheSetMetFirstWins) {
+    // With rows 1..10 at 0 V a shunt there changes only the common factor, so the
+    // same shunt on any of these rows scores the same (and two choices tie too).
+    RowValues r =
+        ReadingsPpm({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 11, -5, 24, -23, 14, -33, -14, -33, 46, -38});
+    for (int row = 1; row <= 10; ++row) r[row] = 0.0f;
+    LinearityState s = test::StateAfterRun(r);
+    SearchShunts(s, shared_, host_, 1);
+    // k1 runs outermost, so the first of the tied sets has its shunt on row 10.
+    EXPECT_EQ(s.BestShunt[1], Set({{10, 2}}));
+    EXPECT_EQ(TryOut(s, Set({{1, 3}})).score, TryOut(s, Set({{10, 2}})).score);
+}
+
+TEST_F(ShuntSearchTest, StopDuringTheSearchForTwoShunts) {
+    LinearityState full = test::StateAfterRun(kSkewed);
+    {
+        SharedState shared;
+        NullHost host;
+        OptimiseShunts(full, shared, host);
+    }
+
+    LinearityState s = test::StateAfterRun(kSkewed);
+    s.controls.Opti.enabled = true;
+    s.controls.OptiL1[3] = "old line 3";
+    s.controls.OptiL1[4] = "old line 4";
+    host_.onYield = [&] { shared_.StopRequest = true; };  // the first yield is in n = 2
+    OptimiseShunts(s, shared_, host_);
+
+    EXPECT_EQ(host_.yields, 1);
+    EXPECT_EQ(s.EvalCount, 390);
+    EXPECT_EQ(s.controls.OptiL1[0], full.controls.OptiL1[0]);
+    EXPECT_EQ(s.controls.OptiL1[1], full.controls.OptiL1[1]);
+    const Trial kept = TryOut(s, s.BestShunt[2]);
+    EXPECT_EQ(s.controls.OptiL1[2], SummaryLine(2, kept.score, kept.max, kept.min));
+    EXPECT_EQ(s.controls.OptiL1[3], "old line 3");
+    EXPECT_EQ(s.controls.OptiL1[4], "old line 4");
+    EXPECT_FALSE(shared_.StopRequest);
+    EXPECT_TRUE(s.controls.CmdOpt.visible);
+    EXPECT_EQ(s.RowShunt, RowShunts{});
+}
+
+TEST_F(ShuntSearchTest, ImprovementSeenWithTheStopIsShownButNotKept) {
+    LinearityState s = test::StateAfterRun(kSkewed);
+    std::array<int16_t, 11> secondBest{};
+    host_.onRepaintGrid = [&] {
+        if (host_.gridRepaints == 2) {
+            for (int row = 1; row <= 10; ++row) secondBest[row] = s.RowShunt[row];
+        }
+        if (host_.gridRepaints == 3) shared_.StopRequest = true;
+    };
+    SearchShunts(s, shared_, host_, 2);
+
+    EXPECT_EQ(s.BestShunt[2], secondBest);
+    // The summary describes the set that a click on it would take over.
+    const Trial kept = TryOut(s, s.BestShunt[2]);
+    EXPECT_EQ(s.BestMin, kept.min);
+    EXPECT_EQ(s.BestMax, kept.max);
+    EXPECT_EQ(s.controls.OptiL1[2], SummaryLine(2, kept.score, kept.max, kept.min));
+    EXPECT_EQ(s.controls.OptiL3, FormatLocal(s.Score, "#0.0"));  // the unkept one was shown
+    EXPECT_LT(s.Score, kept.score);
+}
+
+TEST_F(ShuntSearchTest, StopAtTheFirstImprovementLeavesNoLine) {
+    LinearityState s = test::StateAfterRun(kSkewed);
+    s.controls.OptiL1[1] = "Optimum für 1 Rs";
+    host_.onRepaintGrid = [&] { shared_.StopRequest = true; };
+    SearchShunts(s, shared_, host_, 1);
+    EXPECT_EQ(s.EvalCount, 1);
+    EXPECT_EQ(s.controls.OptiL1[1], "");
+    EXPECT_EQ(s.controls.OptiLcnt, " 1");
+}
+
+struct PadCase {
+    double value;
+    const char* pattern;
+    int width;
+    const char* text;
+};
+
+class PadFormatTest : public ShuntSearchTest, public testing::WithParamInterface<PadCase> {};
+
+TEST_P(PadFormatTest, RightAlignedOrCutFromTheLeft) {
+    const PadCase& p = GetParam();
+    EXPECT_EQ(PadFormat(p.value, p.pattern, p.width), p.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PadFormatTest,
+                         testing::Values(PadCase{3.14159, "0.0", 6, "   3.1"},
+                                         PadCase{123456789, "0", 6, "456789"},
+                                         PadCase{-3.21, "0.0", 6, "  -3.2"},
+                                         PadCase{123.45, "0.0", 8, "   123.5"},
+                                         PadCase{1.0, "0.0", 20, "             1.0"}));
+
+TEST_F(ShuntSearchTest, SummaryLineOfTheExample) {
+    EXPECT_EQ(SummaryLine(2, 123.45, 5.67, -3.21),
+              "2 Rs:  Bew=   123.5  Hub=   8.9  Max=   5.7  Min=  -3.2");
+    ScopedLocale german(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(PadFormat(3.14159, "0.0", 6), "   3,1");
+}
+
+TEST_F(ShuntSearchTest, PadFormatCountsCharactersNotBytes) {
+    ScopedLocale arabic(QLocale(QLocale::Arabic, QLocale::Egypt));
+    const std::string separator = LocaleDecimalSeparator();
+    if (separator.size() < 2) GTEST_SKIP() << "no multi-byte decimal separator here";
+    EXPECT_EQ(PadFormat(3.14159, "0.0", 6), "   3" + separator + "1");
+    EXPECT_EQ(PadFormat(12345.67, "0.0", 3), "5" + separator + "7");
+}
+
+}  // namespace
+}  // namespace t720::linearity

@@ -1,0 +1,220 @@
+// The operator's actions: grid zones, shunt pick, taking over a result, copy.
+#include "linearity/ShuntSearch.h"
+#include "linearity/WindowActions.h"
+
+#include "LinearityTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace t720::linearity {
+namespace {
+
+using test::kSkewed;
+using test::ReadingsPpm;
+using test::RecordingHost;
+using test::ScopedLocale;
+
+struct HitCase {
+    int button;
+    double c;  // in widths of column 2 after column 0
+    double r;  // in heights of row 2
+    GridHit::Zone zone;
+    int row;
+};
+
+class GridZones : public testing::TestWithParam<HitCase> {};
+
+TEST_P(GridZones, FromMousePosition) {
+    GridModel grid;
+    grid.colWidth[0] = 540;
+    grid.colWidth[2] = 963;
+    grid.rowHeight[2] = 93;
+    const HitCase& h = GetParam();
+    const GridHit hit = HitTestGrid(grid, h.button, 540 + h.c * 963, h.r * 93);
+    EXPECT_EQ(hit.zone, h.zone);
+    if (h.zone == GridHit::Zone::ShuntPick) {
+        EXPECT_EQ(hit.row, h.row);
+    }
+}
+
+using Z = GridHit::Zone;
+INSTANTIATE_TEST_SUITE_P(
+    Cases, GridZones,
+    testing::Values(HitCase{kRightButton, 2.5, 5.5, Z::ShuntPick, 5},
+                    HitCase{kRightButton, 2.06, 1.06, Z::ShuntPick, 1},
+                    HitCase{kRightButton, 2.94, 20.94, Z::ShuntPick, 20},
+                    HitCase{kRightButton, 2.04, 5.5, Z::None, 0},  // margin of column 3
+                    HitCase{kRightButton, 2.96, 5.5, Z::None, 0},
+                    HitCase{kRightButton, 2.5, 1.04, Z::None, 0},   // margin of row 1
+                    HitCase{kRightButton, 2.5, 20.96, Z::None, 0},  // below row 20
+                    HitCase{kRightButton, 2.5, 0.5, Z::None, 0},    // heading row
+                    HitCase{kRightButton, 3.5, 5.5, Z::None, 0},    // another column
+                    HitCase{kLeftButton, 2.5, 5.5, Z::None, 0},     // left on column 3
+                    HitCase{kLeftButton, -0.5, 0.5, Z::Copy, 0},
+                    HitCase{kLeftButton, -0.5, 1.5, Z::None, 0},  // a resistor name
+                    HitCase{kRightButton, -0.5, 0.5, Z::None, 0},
+                    HitCase{3, -0.5, 0.5, Z::None, 0}));
+
+TEST(GridZones, GridWithoutSizeHasNoZones) {
+    GridModel grid;
+    grid.colWidth[2] = 0;
+    EXPECT_EQ(HitTestGrid(grid, kRightButton, 100, 100).zone, Z::None);
+}
+
+class ActionsTest : public testing::Test {
+  protected:
+    ScopedLocale locale_{QLocale::c()};
+    RecordingHost host_;
+    LinearityState s_ = test::StateAfterRun(kSkewed);
+    GridCell& Shunt(int row) { return s_.controls.Results.Cell(row, 3); }
+};
+
+TEST_F(ActionsTest, PickAShuntFromTheMenu) {
+    s_.RowShunt[5] = 3;
+    BeginShuntPick(s_, 5);
+    EXPECT_EQ(Shunt(5).backColour, kYellow);
+    EXPECT_EQ(s_.controls.Results.currentRow, 5);
+    EXPECT_EQ(s_.controls.Results.currentCol, 3);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(s_.controls.mnu_r[i].checked, i == 3) << i;
+
+    MenuItemClicked(s_, 4);
+    FinishShuntPick(s_, host_, 5);
+    EXPECT_EQ(s_.RowShunt[5], 4);
+    EXPECT_EQ(Shunt(5).text, "  499 kOhm");
+    EXPECT_EQ(Shunt(5).align, Align::Centre);
+    EXPECT_EQ(Shunt(5).backColour, kLightGrey);
+    EXPECT_EQ(s_.controls.Results.Cell(0, 9).text, "d% tst");
+    EXPECT_LT(s_.Reading1[5], s_.Reading2[5]);
+}
+
+TEST_F(ActionsTest, MenuClosedWithoutChoiceKeepsThePreviousShunt) {
+    s_.RowShunt[12] = 3;
+    BeginShuntPick(s_, 12);
+    FinishShuntPick(s_, host_, 12);
+    EXPECT_EQ(s_.RowShunt[12], 3);
+    EXPECT_EQ(Shunt(12).text, "  750 kOhm");
+    EXPECT_EQ(Shunt(12).backColour, kLightGrey);
+    EXPECT_FALSE(s_.controls.Results.Cell(1, 9).text.empty());  // evaluated again
+    EXPECT_EQ(host_.repaints, 2);
+}
+
+TEST_F(ActionsTest, OpenRemovesTheShunt) {
+    s_.RowShunt[5] = 3;
+    BeginShuntPick(s_, 5);
+    MenuItemClicked(s_, 0);
+    FinishShuntPick(s_, host_, 5);
+    EXPECT_EQ(s_.RowShunt[5], 0);
+    EXPECT_EQ(Shunt(5).text, "");
+    EXPECT_EQ(Shunt(5).backColour, kLightGrey);
+}
+
+TEST_F(ActionsTest, PlacementsOfTwoShuntsInOrder) {
+    s_.ShuntRows = {3, 7, 0, 0, 0, 0};
+    s_.BestShunt[2][3] = 1;
+    s_.BestShunt[2][7] = 5;
+    const std::array<std::pair<int, int>, 4> rows = {{{3, 7}, {18, 7}, {3, 14}, {18, 14}}};
+    for (int sides = 0; sides < 4; ++sides) {
+        PlaceShunts(s_, 2, sides);
+        RowShunts expected{};
+        expected[rows[sides].first] = 1;
+        expected[rows[sides].second] = 5;
+        EXPECT_EQ(s_.RowShunt, expected) << "sides " << sides;
+    }
+}
+
+class TakeOverTest : public ActionsTest {
+  protected:
+    void SetUp() override {
+        SharedState shared;
+        NullHost host;
+        OptimiseShunts(s_, shared, host);
+    }
+};
+
+TEST_F(TakeOverTest, TwoShuntsPlacedWhereTheHalvesAgreeBest) {
+    OptiLineClicked(s_, host_, 2);
+    // The best set for two shunts has them on rows 2 and 8 (see the search test).
+    std::vector<double> halfDev;
+    LinearityState trial = s_;
+    for (int sides = 0; sides < 4; ++sides) {
+        PlaceShunts(trial, 2, sides);
+        Evaluate(trial, true);
+        halfDev.push_back(std::fabs(trial.HalfDevFirst));
+    }
+    const int best =
+        static_cast<int>(std::min_element(halfDev.begin(), halfDev.end()) - halfDev.begin());
+    PlaceShunts(trial, 2, best);
+    EXPECT_EQ(s_.RowShunt, trial.RowShunt);
+    for (int row = 1; row <= 20; ++row) {
+        const int choice = s_.RowShunt[row];
+        EXPECT_EQ(Shunt(row).text, choice ? ShuntCaption(choice) : "") << row;
+        EXPECT_EQ(Shunt(row).backColour, choice ? kLightGrey : kSysWindowBackground) << row;
+        EXPECT_EQ(Shunt(row).align, Align::Centre);
+    }
+    EXPECT_EQ(s_.ShuntRows, (std::array<int16_t, 6>{2, 8, 0, 0, 0, 0}));
+}
+
+TEST_F(TakeOverTest, SetWithFewerShuntsThanItsCount) {
+    // Bit 1 of sides has no shunt to move: it writes 0 into row 0 or 21, no grid row.
+    s_.BestShunt[2] = {};
+    s_.BestShunt[2][4] = 5;
+    OptiLineClicked(s_, host_, 2);
+    const int placed = s_.RowShunt[4] != 0 ? 4 : 17;
+    EXPECT_EQ(s_.RowShunt[placed], 5);
+    EXPECT_EQ(s_.RowShunt[0], 0);
+    EXPECT_EQ(s_.RowShunt[21], 0);
+}
+
+TEST_F(TakeOverTest, LineZeroRemovesEveryShunt) {
+    s_.RowShunt[15] = 2;
+    Shunt(15).text = "1,0 MOhm";
+    OptiLineClicked(s_, host_, 0);
+    EXPECT_EQ(s_.RowShunt, RowShunts{});
+    for (int row = 1; row <= 20; ++row) EXPECT_EQ(Shunt(row).text, "") << row;
+    EXPECT_EQ(s_.controls.Results.Cell(1, 9).text, s_.controls.Results.Cell(1, 8).text);
+}
+
+TEST_F(TakeOverTest, OnlyWhenTheLineCanBeTakenOver) {
+    const RowShunts before = s_.RowShunt;
+    s_.controls.CmdOpt.visible = false;  // optimisation running
+    OptiLineClicked(s_, host_, 3);
+    s_.controls.CmdOpt.visible = true;
+    s_.controls.OptiL1[3].clear();
+    OptiLineClicked(s_, host_, 3);
+    s_.controls.OptiL1[3] = "3 Rs: ...";
+    s_.controls.Opti.enabled = false;
+    OptiLineClicked(s_, host_, 3);
+    OptiLineClicked(s_, host_, 7);
+    EXPECT_EQ(s_.RowShunt, before);
+    EXPECT_EQ(host_.repaints, 0);
+}
+
+TEST_F(ActionsTest, CopyTextOfTheGrid) {
+    const std::string text = CopyGridText(s_);
+    size_t lines = 0;
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = text.find("\r\n", start);
+        ASSERT_NE(end, std::string::npos) << "every line ends with CR LF";
+        const std::string line = text.substr(start, end - start);
+        EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 9) << line;
+        EXPECT_EQ(line.find('\r'), std::string::npos);
+        if (lines == 0) {
+            EXPECT_EQ(line, "copy\t1.MW in V\t2.MW in V\tR Shunt\t\t\tdR ppm\tdRS ppm\td% ppm\t");
+        }
+        if (lines == 1) {
+            EXPECT_TRUE(line.starts_with("R 116\t0.5000025\t0.5000025\t\t 100 ... 90\t"));
+        }
+        start = end + 2;
+        ++lines;
+    }
+    EXPECT_EQ(lines, 21u);
+    EXPECT_EQ(s_.controls.statusPanel1, "Copied");
+    EXPECT_EQ(s_.controls.Results.currentRow, 20);
+    EXPECT_EQ(s_.controls.Results.currentCol, 9);
+}
+
+}  // namespace
+}  // namespace t720::linearity
