@@ -63,7 +63,8 @@ int main(int argc, char** argv) {
 
     const RecordParse parsed = ReadRunRecord(path);
     if (!parsed.record) {
-        std::fprintf(stderr, "t720-linearity: %s: %s\n", argv[argc - 1], parsed.error.c_str());
+        std::fprintf(stderr, "t720-linearity: %s: %s\n", path.toLocal8Bit().constData(),
+                     parsed.error.c_str());
         return kUsageOrRecordError;
     }
 

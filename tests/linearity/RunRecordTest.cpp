@@ -71,6 +71,19 @@ TEST(RunRecord, SavedAndReadBackBitForBit) {
     EXPECT_EQ(read.record->utcTime, r.utcTime);
 }
 
+TEST(RunRecord, RecordOfARunJustEnded) {
+    std::array<float, 22> r1{};
+    std::array<float, 22> r2{};
+    r1[20] = 0.25f;
+    r2[1] = 0.5f;
+    const RunRecord r = RecordNow(r1, r2, "SN1", "T720", "/dev/ttyS1");
+    EXPECT_FALSE(r.programVersion.empty());
+    EXPECT_EQ(r.utcTime.size(), 20u);  // 2024-05-03T14:07:09Z
+    EXPECT_TRUE(r.utcTime.ends_with('Z'));
+    EXPECT_EQ(r.reading1[20], 0.25f);
+    EXPECT_EQ(r.reading2[1], 0.5f);
+}
+
 TEST(RunRecord, SecondRecordOfTheSameSecondDoesNotOverwrite) {
     QTemporaryDir dir;
     const RecordSave first = SaveRunRecord(dir.path(), Sample());
