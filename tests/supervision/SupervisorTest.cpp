@@ -1,0 +1,442 @@
+#include <gtest/gtest.h>
+
+#include "supervision/Supervisor.h"
+#include "tests/support/FakeMainWindow.h"
+#include "tests/support/FakeSerialPort.h"
+#include "tests/support/FakeUsbLibrary.h"
+
+namespace t720 {
+namespace {
+
+using test::FakeClock;
+using test::FakeMainWindow;
+using test::FakeSerialPort;
+using test::FakeUsbLibrary;
+using Answer = FakeUsbLibrary::Answer;
+using Call = FakeUsbLibrary::Call;
+
+class FakeLinearity final : public LinearityPort {
+public:
+    void Show() override { log.push_back("Show"); }
+    void SetEnabled(bool e) override { log.push_back(e ? "on" : "off"); }
+    void Scan() override {
+        log.push_back("Scan");
+        if (duringScan) duringScan();
+    }
+    void ScanEnd() override { log.push_back("ScanEnd"); }
+    void Scanx() override { log.push_back("Scanx"); }
+    std::vector<std::string> log;
+    std::function<void()> duringScan;
+};
+
+class SupervisorTest : public ::testing::Test {
+protected:
+    SupervisorTest()
+        : port(clock), cal(s, port, lib, clock), win(s), sup(s, cal, win, [this]() -> LinearityPort& {
+              ++linearityCreated;
+              return results;
+          }) {
+        s.RangeIdx = 1;
+        s.RangeTab = {0, 2, 5, 10, 20, 100, 1000};
+    }
+
+    // Counts the library calls whose command starts with `prefix`.
+    int Sent(const std::string& prefix) const {
+        int n = 0;
+        for (const auto& c : lib.calls) n += c.command.rfind(prefix, 0) == 0;
+        return n;
+    }
+    // Runs ticks until one has run a pass (the countdown reloads to 10).
+    void Pass() {
+        do sup.TimerTick();
+        while (s.TickCountdown != 10);
+    }
+    // A serial calibrator: answers SNR?0 / SNR?1 with quoted texts, everything else
+    // by `verdict`; an empty text means silence.
+    void SerialCalibrator(std::string ident, std::string serial, std::string verdict = "0") {
+        port.SetResponder([=](const std::string& line) {
+            const std::string& t = line == "SNR?0" ? ident : line == "SNR?1" ? serial : verdict;
+            if (t.empty()) return std::vector<FakeSerialPort::Reply>{};
+            const std::string a = line.rfind("SNR?", 0) == 0 ? "\"" + t + "\"" : t;
+            return std::vector<FakeSerialPort::Reply>{{a + "\r\n", 0.001}};
+        });
+    }
+
+    SharedState s;
+    FakeClock clock;
+    FakeSerialPort port;
+    FakeUsbLibrary lib;
+    Calibrator cal;
+    FakeMainWindow win;
+    FakeLinearity results;
+    int linearityCreated = 0;
+    Supervisor sup;
+};
+
+TEST_F(SupervisorTest, UsbCalibratorIsFoundConnectedProbedAndPolledInOnePass) {
+    lib.info = {0, "T720-40211", "", "", "T720S09 V2.01"};
+    s.ProzStep = 5;
+    s.RangeIdx = 3;
+    sup.OpenComPort(kLinkUsb, false);
+
+    EXPECT_EQ(s.LinkState, kLinkConnected);
+    EXPECT_EQ(s.SetupPhase, 2);
+    EXPECT_EQ(win.statusPanel1, "Data transfer: /");
+    EXPECT_EQ(win.messages, "Connected to ZOR USB device\r\nSNo: T720-40211     ID: T720S09 V2.01");
+    EXPECT_EQ(win.messagesColour, kBlack);
+    EXPECT_EQ(win.buttons[LinkButton::Usb], kGreenPure);
+    // Initialisation call, probe with the neutral sign and range 6, then the poll.
+    EXPECT_EQ(lib.Commands(), (std::vector<std::string>{"", "K1A 128, 5, 6, 0", "K1B 0,0,0, 0",
+                                                          "K1A 0, 5, 3, 0", "K1B 0,0,0, 0"}));
+    EXPECT_EQ(lib.calls[0].device, -1);
+    EXPECT_EQ(s.SignFlag, 0);
+    EXPECT_EQ(s.RangeIdx, 3);
+    EXPECT_EQ(s.RangeTab, (std::array<int32_t, 7>{0, 555, 1, 2, 5, 10, 1000}));
+    EXPECT_EQ(win.rangeScrollWidth, 2755);
+    EXPECT_EQ(win.rangeScrollMax, 6);
+    EXPECT_TRUE(win.sixthRange);
+    EXPECT_EQ(win.showRanges, 1);
+    EXPECT_FALSE(win.textremoVisible);
+
+    // Every later pass re-sends the same setting and nothing else.
+    lib.calls.clear();
+    Pass();
+    EXPECT_EQ(lib.Commands(), (std::vector<std::string>{"K1A 0, 5, 3, 0", "K1B 0,0,0, 0"}));
+    EXPECT_EQ(win.statusPanel1, "Data transfer: --");
+}
+
+TEST_F(SupervisorTest, DiscoveryPassesTheSwitchPrefixesAndShowsTheRoute) {
+    s.DevArg = "2";
+    s.IdArg = "ABC";
+    lib.info = {0, "CP-0815", "", "", "T720S V1"};
+    sup.OpenComPort(kLinkUsb, false);
+    ASSERT_EQ(lib.infoPrefixes.size(), 1u);
+    EXPECT_EQ(lib.infoPrefixes[0], (std::pair<std::string, std::string>{"2", "ABC"}));
+    EXPECT_EQ(win.messages, "Connected via VLM + CP, USB device\r\nSNo: CP-0815");
+    EXPECT_EQ(s.DeviceId, "CP-0815");
+    EXPECT_EQ(lib.calls.back().id, "CP-0815");  // every later call passes the route on
+}
+
+TEST_F(SupervisorTest, VariantDecidesChannelsAndHalfBridge) {
+    lib.info = {0, "T720H-1", "", "", "QV310 amplifier"};
+    win.hbrChecked = true;
+    s.HalfBridge = 1;
+    s.ChannelNo = 12;
+    sup.OpenComPort(kLinkUsb, false);
+    EXPECT_TRUE(win.channelsAbove8);
+    EXPECT_EQ(s.ChannelNo, 12);
+    EXPECT_TRUE(win.hbrVisible);
+    EXPECT_FALSE(win.hbrChecked);  // unchecked after every USB connection
+    EXPECT_EQ(s.HalfBridge, 0);
+
+    lib.info = {0, "T720-2", "", "", "T720S V1"};
+    sup.CommandUSBbClick();
+    Pass();
+    EXPECT_FALSE(win.channelsAbove8);
+    EXPECT_EQ(s.ChannelNo, 0);  // a channel above 8 goes back to 0, display included
+    EXPECT_EQ(win.chanScroll, 0);
+    EXPECT_FALSE(win.hbrVisible);
+}
+
+TEST_F(SupervisorTest, RangeTablesByT720SVariantNumber) {
+    const std::vector<std::pair<std::string, std::array<int32_t, 7>>> cases = {
+        {"T720S09 V2.01", {0, 555, 1, 2, 5, 10, 1000}},
+        {"T720S6", {0, 1, 50, 200, 500, 1000, 1000}},
+        {"T720S 8 x", {0, 1, 2, 5, 10, 20, 1000}},
+        {"T720S10", {0, 1, 2, 5, 10, 100, 1000}},
+        {"T720Sx9", {0, 2, 5, 10, 20, 100, 1000}},
+        {"T720S11", {0, 2, 5, 10, 20, 100, 1000}},
+        {"T720", {0, 2, 5, 10, 20, 100, 1000}},
+    };
+    for (const auto& [ident, table] : cases) {
+        s.RangeTab = {};
+        lib.info.ident = ident;
+        sup.OpenComPort(kLinkUsb, false);
+        s.TickCountdown = 0;
+        EXPECT_EQ(s.RangeTab, table) << ident;
+    }
+}
+
+TEST_F(SupervisorTest, ACalibratorRefusingRangeSixGetsFiveRanges) {
+    lib.answer = [](const Call& c) {
+        return Answer{0, c.command.rfind("K1A 128", 0) == 0 ? "?" : "0", 1};
+    };
+    win.rangeScroll = 6;
+    s.RangeIdx = 6;
+    sup.OpenComPort(kLinkUsb, false);
+    EXPECT_EQ(s.SetupPhase, 1);
+    EXPECT_EQ(win.rangeScrollMax, 5);
+    EXPECT_EQ(win.rangeScroll, 5);
+    EXPECT_EQ(s.RangeIdx, 5);
+    EXPECT_FALSE(win.sixthRange);
+    EXPECT_EQ(win.rangeScrollWidth, 2295);
+    EXPECT_EQ(lib.calls.back().command, "K1B 0,0,0, 0");
+    EXPECT_EQ(lib.calls[lib.calls.size() - 2].command, "K1A 0, 0, 5, 0");
+}
+
+TEST_F(SupervisorTest, NoUsbDeviceIsReportedAndRetriedOnEveryPass) {
+    lib.infoStatus = -1;
+    sup.OpenComPort(kLinkUsb, false);
+    EXPECT_EQ(s.LinkState, kLinkSearching);
+    EXPECT_EQ(win.messages, "\r\n\r\nno USB device found");
+    EXPECT_EQ(win.messagesColour, kRed);
+    EXPECT_EQ(win.buttons[LinkButton::Usb], kYellow);
+    Pass();
+    EXPECT_EQ(lib.infoPrefixes.size(), 2u);
+
+    lib.infoStatus = 0;
+    Pass();
+    EXPECT_EQ(s.LinkState, kLinkConnected);
+    EXPECT_EQ(win.messagesColour, kBlack);
+}
+
+TEST_F(SupervisorTest, UsbFaultReportAndNewSearchAfterALibraryFailure) {
+    sup.OpenComPort(kLinkUsb, false);
+    const std::vector<std::pair<Answer, std::string>> verdicts = {
+        {{0, "3", 1}, "T720 bell !"},
+        {{0, "?", 1}, "No T720 connected to USB bus !"},
+        {{0, "0", 0}, "No answer from USB bus !"},
+    };
+    for (const auto& [answer, message] : verdicts) {
+        lib.answer = [a = answer](const Call&) { return a; };
+        Pass();
+        EXPECT_TRUE(win.textremoVisible);
+        EXPECT_EQ(win.textremo, message);
+    }
+    lib.answer = [](const Call&) { return Answer{}; };
+    Pass();
+    EXPECT_FALSE(win.textremoVisible);
+
+    lib.answer = [](const Call&) { return Answer{5, "0", 1}; };
+    Pass();
+    EXPECT_EQ(s.LinkState, kLinkSearching);
+    EXPECT_FALSE(win.textremoVisible);
+    // The next pass searches, connects and sets up again.
+    lib.answer = [](const Call&) { return Answer{}; };
+    const size_t searches = lib.infoPrefixes.size();
+    lib.calls.clear();
+    Pass();
+    EXPECT_EQ(lib.infoPrefixes.size(), searches + 1);
+    EXPECT_EQ(s.LinkState, kLinkConnected);
+    EXPECT_EQ(Sent("K1A 128"), 1);
+}
+
+TEST_F(SupervisorTest, AStopRequestFreezesTheReport) {
+    sup.OpenComPort(kLinkUsb, false);
+    lib.answer = [](const Call&) { return Answer{0, "3", 1}; };
+    Pass();
+    ASSERT_TRUE(win.textremoVisible);
+    s.StopRequest = true;  // status bar clicked while idle
+    lib.answer = [](const Call&) { return Answer{0, "0", 1}; };
+    Pass();
+    EXPECT_TRUE(win.textremoVisible);
+    EXPECT_EQ(win.textremo, "T720 bell !");
+    lib.answer = [](const Call&) { return Answer{7, "0", 1}; };
+    Pass();
+    EXPECT_EQ(s.LinkState, kLinkConnected);  // no new search while frozen
+    sup.CommandUSBbClick();                   // selecting a link ends the freeze
+    EXPECT_FALSE(s.StopRequest);
+}
+
+TEST_F(SupervisorTest, SerialLinkIsAnnouncedWithTheCleanedTexts) {
+    SerialCalibrator("T720S08 V3", "T720-77");
+    s.ComIncr = 2;
+    sup.OpenComPort(kLinkComX, false);
+    EXPECT_EQ(port.commPort, 4);
+    EXPECT_EQ(port.settings, "9600,E,8,1");
+    EXPECT_EQ(win.buttons[LinkButton::Com2], kGreenPure);
+    EXPECT_EQ(win.messages, "Connection via serial line\r\nSNo: T720-77     ID: T720S08 V3");
+    EXPECT_EQ(s.DeviceId, "T720-77");
+    EXPECT_EQ(s.LinkState, kLinkConnected);
+    EXPECT_EQ(s.RangeTab[5], 20);
+    EXPECT_EQ(port.lines, (std::vector<std::string>{"SNR?0", "SNR?1", "K1A 128, 0, 6, 0",
+                                                      "K1B 0,0,0, 0", "K1A 0, 0, 1, 0",
+                                                      "K1B 0,0,0, 0"}));
+}
+
+TEST_F(SupervisorTest, SerialTextsOfFourCharactersOrLessKeepEverything) {
+    // Answers without a line ending (read to the time-out): "ABCD" keeps all its
+    // characters, "ABCDEF" loses two.
+    port.SetResponder([](const std::string& line) {
+        return std::vector<FakeSerialPort::Reply>{{line == "SNR?0" ? "\"ABCDEF\"" : "AB\"C\"D", 0}};
+    });
+    sup.OpenComPort(kLinkCom1, false);
+    EXPECT_EQ(win.messages, "Connection via serial line\r\nSNo: ABCD     ID: ABCD");
+}
+
+TEST_F(SupervisorTest, SerialHalfBridgeIsNeverOfferedAndTheHBrBoxUntouched) {
+    SerialCalibrator("QV310", "T720H-9");
+    win.hbrVisible = true;
+    sup.OpenComPort(kLinkCom1, false);
+    EXPECT_TRUE(win.hbrVisible);
+    EXPECT_TRUE(win.channelsAbove8);
+    EXPECT_EQ(port.commPort, 1);
+}
+
+TEST_F(SupervisorTest, SilentSerialCalibratorIsFoundAndReportedOnEveryPass) {
+    SerialCalibrator("", "", "");
+    sup.OpenComPort(kLinkCom1, false);
+    EXPECT_EQ(s.LinkState, kLinkConnected);
+    EXPECT_EQ(win.messages, "Connection via serial line\r\nSNo:      ID: ");
+    EXPECT_GT(clock.Now(), 1000.6);  // both queries waited out their time-out
+    EXPECT_EQ(win.textremo, "No answer from T720");
+    for (int i = 0; i < 3; ++i) {
+        win.textremoVisible = false;
+        Pass();
+        EXPECT_TRUE(win.textremoVisible);
+        EXPECT_EQ(s.LinkState, kLinkConnected);  // the serial link never drops by itself
+    }
+    SerialCalibrator("", "", "2");
+    Pass();
+    EXPECT_EQ(win.textremo, "T720 bell !");
+}
+
+TEST_F(SupervisorTest, APortThatCannotBeOpenedIsReportedAndRetried) {
+    port.SetOpenable(false);
+    sup.OpenComPort(kLinkCom1, false);
+    EXPECT_EQ(win.messages, "Error accessing COM port");
+    EXPECT_EQ(win.messagesColour, kRed);
+    EXPECT_EQ(win.buttons[LinkButton::Com1], kYellow);
+    port.SetOpenable(true);
+    SerialCalibrator("T720", "1");
+    Pass();
+    EXPECT_EQ(s.LinkState, kLinkConnected);
+}
+
+TEST_F(SupervisorTest, CountdownRunsAPassOnEveryTenthTickOrTheTickAfterARequest) {
+    lib.infoStatus = -1;
+    sup.OpenComPort(kLinkUsb, false);  // countdown 0: this tick runs a pass
+    ASSERT_EQ(lib.infoPrefixes.size(), 1u);
+    for (int i = 0; i < 9; ++i) sup.TimerTick();
+    EXPECT_EQ(lib.infoPrefixes.size(), 1u);
+    sup.TimerTick();
+    EXPECT_EQ(lib.infoPrefixes.size(), 2u);
+    sup.TimerTick();
+    s.TickCountdown = 1;  // a handler's request
+    sup.TimerTick();
+    EXPECT_EQ(lib.infoPrefixes.size(), 3u);
+}
+
+TEST_F(SupervisorTest, OpenComPortRunsAPassOnlyWhenTheCountdownAllows) {
+    lib.infoStatus = -1;
+    sup.OpenComPort(kLinkUsb, false);
+    s.TickCountdown = 5;
+    sup.CommandUSBbClick();
+    EXPECT_EQ(s.TickCountdown, 4);
+    EXPECT_EQ(lib.infoPrefixes.size(), 1u);
+    s.TickCountdown = 1;
+    sup.CommandUSBbClick();
+    EXPECT_EQ(lib.infoPrefixes.size(), 2u);
+}
+
+TEST_F(SupervisorTest, SelectingALinkClearsTheOldOne) {
+    SerialCalibrator("T720", "1");
+    sup.OpenComPort(kLinkCom1, false);
+    ASSERT_TRUE(port.PortOpen());
+    sup.CommandUSBbClick();
+    EXPECT_EQ(port.lines.back(), "DCL");
+    EXPECT_FALSE(port.PortOpen());
+    EXPECT_EQ(win.buttons[LinkButton::Com1], kSysButtonFace);
+    EXPECT_EQ(s.LinkState, kLinkSearching);
+    Pass();
+    EXPECT_EQ(s.LinkState, kLinkConnected);
+
+    lib.calls.clear();
+    sup.CommandCOM1Click();  // from USB: DCL goes through the library
+    EXPECT_EQ(lib.Commands().front(), "DCL");
+    EXPECT_EQ(s.LinkType, kLinkCom1);
+    Pass();
+    EXPECT_TRUE(port.PortOpen());
+}
+
+TEST_F(SupervisorTest, RightClicksWalkTheSecondPortThroughCom3ToCom9AndBack) {
+    sup.OpenComPort(kLinkComX, false);
+    EXPECT_EQ(win.com2Caption, "COM 2");
+    std::vector<std::string> captions;
+    std::vector<int> ports;
+    for (int i = 0; i < 8; ++i) {
+        s.TickCountdown = 0;
+        sup.CommandCOM2RightPress();
+        captions.push_back(win.com2Caption);
+        ports.push_back(port.commPort);
+    }
+    EXPECT_EQ(captions, (std::vector<std::string>{"COM 3", "COM 4", "COM 5", "COM 6", "COM 7",
+                                                  "COM 8", "COM 9", "COM 2"}));
+    EXPECT_EQ(ports, (std::vector<int>{3, 4, 5, 6, 7, 8, 9, 2}));
+    EXPECT_EQ(s.ComIncr, 0);
+
+    sup.CommandCOM1Click();
+    sup.CommandCOM2RightPress();  // only while the second port is the link
+    EXPECT_EQ(s.ComIncr, 0);
+}
+
+TEST_F(SupervisorTest, MissingLibraryStopsEverySearchUntilASerialLinkIsChosen) {
+    lib.missing = true;
+    sup.OpenComPort(kLinkUsb, false);
+    EXPECT_TRUE(s.UsbDllMissing);
+    EXPECT_EQ(s.LinkType, kLinkUsb);
+    EXPECT_EQ(win.statusPanel1, "USB Datenverkehr");  // no tick was run
+    Pass();
+    EXPECT_EQ(win.messages, "Error: ZORUSBCAL.DLL not found !\r\nno operation possible");
+    EXPECT_EQ(win.messagesColour, kRed);
+
+    SerialCalibrator("T720", "1");
+    sup.CommandCOM1Click();
+    EXPECT_FALSE(s.UsbDllMissing);
+    Pass();
+    EXPECT_EQ(s.LinkState, kLinkConnected);
+}
+
+TEST_F(SupervisorTest, LinearityRunStartsInThePassThatSeesTheRequestAndEndsOnAStop) {
+    sup.OpenComPort(kLinkUsb, false);
+    EXPECT_EQ(linearityCreated, 0);  // the window is created on first use
+    s.ScanRequest = true;
+    // The run yields: ticks arrive meanwhile and must not start a second pass.
+    results.duringScan = [&] {
+        const int16_t before = s.TickCountdown;
+        for (int i = 0; i < 30; ++i) sup.TimerTick();
+        EXPECT_EQ(s.TickCountdown, before);
+        s.StopRequest = true;  // the operator clicked the status bar
+    };
+    Pass();
+    EXPECT_EQ(results.log, (std::vector<std::string>{"Show", "Scan", "ScanEnd", "off"}));
+    EXPECT_EQ(win.log.back(), "main on");
+    EXPECT_TRUE(s.ScanEnded);
+    EXPECT_FALSE(s.StopRequest);
+    EXPECT_EQ(s.LinkState, kLinkConnected);
+
+    // A re-display: Scanx, never Scan, and state 3 until the next stop.
+    results.log.clear();
+    s.LinkState = kLinkRedisplay;
+    Pass();
+    EXPECT_EQ(results.log, (std::vector<std::string>{"on", "Scanx"}));
+    EXPECT_EQ(s.LinkState, kLinkLinearityRun);
+    lib.calls.clear();
+    Pass();
+    EXPECT_TRUE(lib.calls.empty());  // no polling in the linearity mode
+    s.StopRequest = true;
+    Pass();
+    EXPECT_EQ(s.LinkState, kLinkConnected);
+}
+
+TEST_F(SupervisorTest, ARunThatReturnsWithoutAStopStaysInTheLinearityMode) {
+    sup.OpenComPort(kLinkUsb, false);
+    s.ScanRequest = true;
+    Pass();
+    EXPECT_EQ(s.LinkState, kLinkLinearityRun);
+    EXPECT_EQ(win.statusPanel1, "");
+    EXPECT_FALSE(win.enabled);
+}
+
+TEST_F(SupervisorTest, ARunRequestWhileSearchingIsDroppedByTheConnection) {
+    lib.infoStatus = -1;
+    sup.OpenComPort(kLinkUsb, false);
+    s.ScanRequest = true;
+    lib.infoStatus = 0;
+    Pass();
+    EXPECT_EQ(s.LinkState, kLinkConnected);
+    EXPECT_TRUE(results.log.empty());
+}
+
+}  // namespace
+}  // namespace t720
