@@ -1,14 +1,387 @@
 #include "panel/frmTor720.h"
 
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QMouseEvent>
 #include <QStatusBar>
+#include <QVBoxLayout>
 
 namespace t720 {
 
-frmTor720::frmTor720(QWidget* parent) : QMainWindow(parent) {
-    setWindowTitle(QString::fromUtf8(kMainTitle));
-    statusPanel1_ = new QLabel(QStringLiteral("USB Datenverkehr"), this);
-    statusBar()->addWidget(statusPanel1_, 1);
-    resize(720, 480);
+namespace {
+
+QString Text(const std::string& utf8) { return QString::fromUtf8(utf8.data(), qsizetype(utf8.size())); }
+
+QString CssColour(Colour c, const char* systemRole) {
+    if (IsSystemColour(c)) return QStringLiteral("palette(%1)").arg(QLatin1String(systemRole));
+    return QColor(RedOf(c), GreenOf(c), BlueOf(c)).name();
+}
+
+// One look for every command button, whatever colour it carries, so that a yellow
+// or green button differs from the others only by its colour.
+QString ButtonStyle(Colour back) {
+    return QStringLiteral(
+               "QPushButton { background-color: %1; color: black; border: 1px solid palette(dark);"
+               " border-radius: 4px; padding: 6px 14px; }"
+               "QPushButton:pressed { border: 2px solid palette(shadow); }"
+               "QPushButton:focus { border: 2px solid palette(highlight); }"
+               "QPushButton:disabled { color: palette(mid); }")
+        .arg(IsSystemColour(back) ? QStringLiteral("palette(button)") : CssColour(back, "button"));
+}
+
+void SetScroll(QScrollBar* bar, const ScrollBarModel& m) {
+    const QSignalBlocker block(bar);
+    bar->setRange(m.min, m.max);
+    bar->setValue(m.value);
+}
+
+void SetButton(QPushButton* b, const ButtonModel& m, const ButtonModel* before) {
+    if (!before || before->caption != m.caption) b->setText(Text(m.caption));
+    if (!before || before->back != m.back) b->setStyleSheet(ButtonStyle(m.back));
+    if (!before || before->visible != m.visible) b->setVisible(m.visible);
+    if (!before || before->enabled != m.enabled) b->setEnabled(m.enabled);
+    if (!before || before->tooltip != m.tooltip) b->setToolTip(Text(m.tooltip));
+}
+
+QLabel* Tick(const QString& text) {
+    auto* l = new QLabel(text);
+    l->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    QFont f = l->font();
+    f.setPointSizeF(f.pointSizeF() * 0.85);
+    l->setFont(f);
+    l->setForegroundRole(QPalette::PlaceholderText);
+    return l;
+}
+
+QLabel* ValueLabel() {
+    auto* l = new QLabel;
+    QFont f = l->font();
+    f.setPointSizeF(f.pointSizeF() * 1.25);
+    f.setBold(true);
+    l->setFont(f);
+    l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QStringLiteral("- 100 % = - 1000.00 mV/V")));
+    return l;
+}
+
+}  // namespace
+
+frmTor720::frmTor720(MainPanel& panel, Supervisor& supervisor, SharedState& state, QWidget* parent)
+    : QMainWindow(parent), panel_(panel), sup_(supervisor), s_(state) {
+    BuildLayout();
+    Connect();
+    panel_.SetRepaint([this] { RenderNow(); });
+    timer_.setTimerType(Qt::PreciseTimer);
+    timer_.setInterval(3);
+    connect(&timer_, &QTimer::timeout, this, [this] { OnTick(); });
+    Render();
+}
+
+int frmTor720::TwipsToPixels(int twips) const { return twips * logicalDpiX() / 1440; }
+
+void frmTor720::BuildLayout() {
+    auto* central = new QWidget(this);
+    auto* outer = new QHBoxLayout(central);
+    auto* left = new QVBoxLayout;
+    outer->addLayout(left, 1);
+
+    // A row of caption-less option buttons with their values beneath, the scroll
+    // bar under them, and the value label to the right.
+    auto makeRow = [&](const QString& title, int count, auto& buttons, QScrollBar*& bar,
+                       QLabel*& label, auto tickText, QButtonGroup*& group) {
+        auto* box = new QGroupBox(title);
+        auto* grid = new QGridLayout(box);
+        group = new QButtonGroup(box);
+        for (int i = 0; i < count; ++i) {
+            auto* rb = new QRadioButton;
+            rb->setAccessibleName(QStringLiteral("%1 %2").arg(title).arg(i));
+            buttons[static_cast<size_t>(i)] = rb;
+            group->addButton(rb, i);
+            grid->addWidget(rb, 0, i, Qt::AlignHCenter);
+            grid->addWidget(tickText(i), 1, i);
+        }
+        bar = new QScrollBar(Qt::Horizontal);
+        bar->setAccessibleName(title);
+        bar->setPageStep(1);
+        grid->addWidget(bar, 2, 0, 1, count);
+        label = ValueLabel();
+        grid->addWidget(label, 0, count, 3, 1, Qt::AlignVCenter | Qt::AlignLeft);
+        grid->setColumnStretch(count, 1);
+        left->addWidget(box);
+        return grid;
+    };
+
+    QButtonGroup* channelGroup = nullptr;
+    QButtonGroup* rangeGroup = nullptr;
+    QButtonGroup* prozGroup = nullptr;
+    makeRow(QStringLiteral("Channel"), 16, Channel, ChanScroll, ChanLabel,
+            [](int i) { return Tick(QString::number(i)); }, channelGroup);
+    makeRow(QStringLiteral("Range"), 6, Range, RangeScroll, RangeLabel,
+            [this](int i) { return rangeTicks[static_cast<size_t>(i)] = Tick(QString()); },
+            rangeGroup);
+    QGridLayout* prozGrid = makeRow(QStringLiteral("Output"), 11, Proze, ProzScroll, ProzLabel,
+                                    [](int i) { return Tick(QString::number(i * 10)); }, prozGroup);
+
+    // Sign and half bridge under the percent row.
+    auto* signRow = new QHBoxLayout;
+    Plus = new QRadioButton(QStringLiteral("+"));
+    Minus = new QRadioButton(QStringLiteral("-"));
+    auto* signGroup = new QButtonGroup(this);
+    signGroup->addButton(Plus);
+    signGroup->addButton(Minus);
+    HBr = new QCheckBox(QStringLiteral("HB"));
+    HBr->setToolTip(QStringLiteral("Half bridge"));
+    signRow->addWidget(Plus);
+    signRow->addWidget(Minus);
+    signRow->addSpacing(24);
+    signRow->addWidget(HBr);
+    signRow->addStretch(1);
+    prozGrid->addLayout(signRow, 3, 0, 1, 11);
+
+    auto* messages = new QGroupBox(QStringLiteral("Connection"));
+    auto* messagesLayout = new QVBoxLayout(messages);
+    txtMessages = new QPlainTextEdit;
+    txtMessages->setReadOnly(true);
+    txtMessages->setFocusPolicy(Qt::NoFocus);
+    txtMessages->setFixedHeight(txtMessages->fontMetrics().lineSpacing() * 4 + 12);
+    messagesLayout->addWidget(txtMessages);
+    Textremo = new QLabel;
+    QFont big = Textremo->font();
+    big.setPointSizeF(big.pointSizeF() * 1.4);
+    big.setBold(true);
+    Textremo->setFont(big);
+    Textremo->setStyleSheet(QStringLiteral("color: #d00000;"));
+    Textremo->setAlignment(Qt::AlignCenter);
+    messagesLayout->addWidget(Textremo);
+    left->addWidget(messages);
+    left->addStretch(1);
+
+    // Link buttons and commands on the right.
+    auto* right = new QVBoxLayout;
+    outer->addLayout(right);
+    auto* linkBox = new QGroupBox(QStringLiteral("Link"));
+    auto* linkLayout = new QVBoxLayout(linkBox);
+    CommandUSBb = new QPushButton;
+    CommandCOM1 = new QPushButton;
+    CommandCOM2 = new QPushButton;
+    for (auto* b : {CommandUSBb, CommandCOM1, CommandCOM2}) linkLayout->addWidget(b);
+    right->addWidget(linkBox);
+    auto* cmdBox = new QGroupBox(QStringLiteral("Commands"));
+    auto* cmdLayout = new QVBoxLayout(cmdBox);
+    Command6 = new QPushButton;
+    Command7 = new QPushButton;
+    Commandsp = new QPushButton;
+    RelRef = new QPushButton;
+    Command6->setToolTip(QStringLiteral("The calibrator beeps while the button is held"));
+    for (auto* b : {Command6, Command7, Commandsp, RelRef}) cmdLayout->addWidget(b);
+    right->addWidget(cmdBox);
+    right->addStretch(1);
+
+    setCentralWidget(central);
+
+    statusPanel1 = new QLabel;
+    statusPanel1->setMinimumWidth(statusPanel1->fontMetrics().horizontalAdvance(
+        QStringLiteral("Data transfer: -- ")));
+    statusPanel2 = new QLabel;
+    statusBar()->addWidget(statusPanel1);
+    statusBar()->addWidget(statusPanel2, 1);
+    statusBar()->installEventFilter(this);
+    statusPanel1->installEventFilter(this);
+    statusPanel2->installEventFilter(this);
+    statusBar()->setToolTip(QStringLiteral("Click to stop a linearity measurement"));
+
+    for (auto* b : {CommandCOM2, Command6, Commandsp}) b->installEventFilter(this);
+
+    // Keyboard order: the output setting from top to bottom, then link and commands.
+    QWidget* order[] = {Channel[0], ChanScroll, Range[0], RangeScroll, Proze[0], ProzScroll,
+                        Plus, Minus, HBr, CommandUSBb, CommandCOM1, CommandCOM2,
+                        Command6, Command7, Commandsp, RelRef};
+    for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+}
+
+void frmTor720::Connect() {
+    for (int i = 0; i < 16; ++i)
+        connect(Channel[static_cast<size_t>(i)], &QRadioButton::clicked, this,
+                [this, i] { Act([&] { panel_.ChannelClick(i); }); });
+    for (int i = 0; i < 6; ++i)
+        connect(Range[static_cast<size_t>(i)], &QRadioButton::clicked, this,
+                [this, i] { Act([&] { panel_.RangeClick(i); }); });
+    for (int i = 0; i < 11; ++i)
+        connect(Proze[static_cast<size_t>(i)], &QRadioButton::clicked, this,
+                [this, i] { Act([&] { panel_.ProzeClick(i); }); });
+    connect(ChanScroll, &QScrollBar::valueChanged, this,
+            [this](int v) { Act([&] { panel_.ChanScrollChange(v); }); });
+    connect(RangeScroll, &QScrollBar::valueChanged, this,
+            [this](int v) { Act([&] { panel_.RangeScrollChange(v); }); });
+    connect(ProzScroll, &QScrollBar::valueChanged, this,
+            [this](int v) { Act([&] { panel_.ProzScrollChange(v); }); });
+    connect(Plus, &QRadioButton::clicked, this, [this] { Act([&] { panel_.PlusClick(); }); });
+    connect(Minus, &QRadioButton::clicked, this, [this] { Act([&] { panel_.MinusClick(); }); });
+    connect(HBr, &QCheckBox::clicked, this,
+            [this](bool checked) { Act([&] { panel_.HBrClick(checked); }); });
+    connect(CommandUSBb, &QPushButton::clicked, this, [this] { Act([&] { sup_.CommandUSBbClick(); }); });
+    connect(CommandCOM1, &QPushButton::clicked, this, [this] { Act([&] { sup_.CommandCOM1Click(); }); });
+    connect(CommandCOM2, &QPushButton::clicked, this, [this] { Act([&] { sup_.CommandCOM2Click(); }); });
+    connect(Command7, &QPushButton::clicked, this, [this] { Act([&] { panel_.Command7Click(); }); });
+    connect(Commandsp, &QPushButton::clicked, this, [this] { Act([&] { panel_.CommandspClick(); }); });
+    connect(RelRef, &QPushButton::clicked, this, [this] { Act([&] { panel_.RelRefClick(); }); });
+}
+
+bool frmTor720::eventFilter(QObject* watched, QEvent* event) {
+    const auto type = event->type();
+    const bool press = type == QEvent::MouseButtonPress;
+    const bool release = type == QEvent::MouseButtonRelease;
+    if (watched == statusBar() || watched == statusPanel1 || watched == statusPanel2) {
+        if (press) Act([&] { panel_.StatusBarClick(); });
+        return false;
+    }
+    auto* mouse = (press || release) ? static_cast<QMouseEvent*>(event) : nullptr;
+    if (watched == Command6) {
+        // The calibrator beeps while the button is held, by any mouse button or the space bar.
+        const bool keyDown = type == QEvent::KeyPress &&
+                             static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space &&
+                             !static_cast<QKeyEvent*>(event)->isAutoRepeat();
+        const bool keyUp = type == QEvent::KeyRelease &&
+                           static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space &&
+                           !static_cast<QKeyEvent*>(event)->isAutoRepeat();
+        if (press || keyDown) Act([&] { panel_.Command6Down(); });
+        if (release || keyUp) Act([&] { panel_.Command6Up(); });
+        return false;
+    }
+    if (watched == CommandCOM2 && press && mouse->button() == Qt::RightButton) {
+        Act([&] { sup_.CommandCOM2RightPress(); });
+        return true;
+    }
+    if (watched == Commandsp && press) {
+        const MouseButton b = mouse->button() == Qt::RightButton  ? MouseButton::Right
+                              : mouse->button() == Qt::LeftButton ? MouseButton::Left
+                                                                  : MouseButton::Middle;
+        Act([&] { panel_.CommandspDown(b); });
+        return b == MouseButton::Right;
+    }
+    return false;
+}
+
+void frmTor720::Act(const std::function<void()>& action) {
+    action();
+    Render();
+}
+
+void frmTor720::OnTick() {
+    sup_.TimerTick();
+    Render();
+    if (closePending_ && !(busy_ && busy_()) && !sup_.InPass()) close();
+}
+
+void frmTor720::StartTimer() { timer_.start(); }
+
+void frmTor720::closeEvent(QCloseEvent* event) {
+    if (shutDown_) {
+        event->accept();
+        return;
+    }
+    if (sup_.InPass() || (busy_ && busy_())) {
+        // A run or a search is on the stack below us: ask it to stop and close
+        // when it has returned.
+        s_.StopRequest = true;
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
+    shutDown_ = true;
+    timer_.stop();
+    if (shutdown_) shutdown_();
+    event->accept();
+    QApplication::closeAllWindows();
+    QApplication::quit();
+}
+
+void frmTor720::RenderNow() {
+    Render();
+    repaint();
+}
+
+void frmTor720::Render() {
+    const PanelModel& m = panel_.Model();
+    const PanelModel* before = firstRender_ ? nullptr : &shown_;
+    auto changed = [&](auto member) { return !before || before->*member != m.*member; };
+
+    if (changed(&PanelModel::title)) setWindowTitle(Text(m.title));
+    if (changed(&PanelModel::enabled)) centralWidget()->setEnabled(m.enabled);
+
+    if (changed(&PanelModel::ChanScroll)) SetScroll(ChanScroll, m.ChanScroll);
+    if (changed(&PanelModel::RangeScroll)) {
+        SetScroll(RangeScroll, m.RangeScroll);
+        if (m.RangeScroll.widthTwips > 0) RangeScroll->setFixedWidth(TwipsToPixels(m.RangeScroll.widthTwips));
+    }
+    if (changed(&PanelModel::ProzScroll)) SetScroll(ProzScroll, m.ProzScroll);
+
+    auto select = [](auto& buttons, int index) {
+        for (size_t i = 0; i < buttons.size(); ++i) {
+            const QSignalBlocker block(buttons[i]);
+            buttons[i]->setChecked(static_cast<int>(i) == index);
+        }
+    };
+    if (changed(&PanelModel::channelSelected)) select(Channel, m.channelSelected);
+    if (changed(&PanelModel::rangeSelected)) select(Range, m.rangeSelected);
+    if (changed(&PanelModel::prozSelected)) select(Proze, m.prozSelected);
+    if (changed(&PanelModel::channelVisible)) {
+        for (size_t i = 0; i < 16; ++i) {
+            Channel[i]->setVisible(m.channelVisible[i]);
+            // The value beneath the button goes with it.
+            if (auto* grid = qobject_cast<QGridLayout*>(Channel[i]->parentWidget()->layout()))
+                if (auto* item = grid->itemAtPosition(1, static_cast<int>(i)))
+                    if (item->widget()) item->widget()->setVisible(m.channelVisible[i]);
+        }
+    }
+    if (changed(&PanelModel::rangeVisible)) {
+        for (size_t i = 0; i < 6; ++i) {
+            Range[i]->setVisible(m.rangeVisible[i]);
+            rangeTicks[i]->setVisible(m.rangeVisible[i]);
+        }
+    }
+    // The values beneath the range buttons follow the calibrator's range table.
+    for (size_t i = 0; i < 6; ++i) {
+        const int32_t fs = s_.RangeTab[i + 1];
+        const QString tick = fs == 0 ? QString() : fs == 555 ? QStringLiteral("0.5") : QString::number(fs);
+        if (rangeTicks[i]->text() != tick) rangeTicks[i]->setText(tick);
+    }
+
+    if (changed(&PanelModel::ChanLabel)) ChanLabel->setText(Text(m.ChanLabel));
+    if (changed(&PanelModel::RangeLabel)) RangeLabel->setText(Text(m.RangeLabel));
+    if (changed(&PanelModel::ProzLabel)) ProzLabel->setText(Text(m.ProzLabel));
+    if (changed(&PanelModel::minusSelected)) {
+        const QSignalBlocker b1(Plus), b2(Minus);
+        Plus->setChecked(!m.minusSelected);
+        Minus->setChecked(m.minusSelected);
+    }
+    if (changed(&PanelModel::HBrVisible)) HBr->setVisible(m.HBrVisible);
+    if (changed(&PanelModel::HBrChecked)) {
+        const QSignalBlocker block(HBr);
+        HBr->setChecked(m.HBrChecked);
+    }
+
+    SetButton(CommandUSBb, m.CommandUSBb, before ? &before->CommandUSBb : nullptr);
+    SetButton(CommandCOM1, m.CommandCOM1, before ? &before->CommandCOM1 : nullptr);
+    SetButton(CommandCOM2, m.CommandCOM2, before ? &before->CommandCOM2 : nullptr);
+    SetButton(Command6, m.Command6, before ? &before->Command6 : nullptr);
+    SetButton(Command7, m.Command7, before ? &before->Command7 : nullptr);
+    SetButton(Commandsp, m.Commandsp, before ? &before->Commandsp : nullptr);
+    SetButton(RelRef, m.RelRef, before ? &before->RelRef : nullptr);
+
+    if (changed(&PanelModel::txtMessages)) txtMessages->setPlainText(Text(m.txtMessages));
+    if (changed(&PanelModel::txtMessagesColour))
+        txtMessages->setStyleSheet(QStringLiteral("QPlainTextEdit { color: %1; }")
+                                       .arg(CssColour(m.txtMessagesColour, "text")));
+    if (changed(&PanelModel::Textremo)) Textremo->setText(Text(m.Textremo));
+    if (changed(&PanelModel::TextremoVisible)) Textremo->setVisible(m.TextremoVisible);
+    if (changed(&PanelModel::statusPanel1)) statusPanel1->setText(Text(m.statusPanel1));
+    if (changed(&PanelModel::statusNote)) statusPanel2->setText(Text(m.statusNote));
+
+    shown_ = m;
+    firstRender_ = false;
 }
 
 }  // namespace t720

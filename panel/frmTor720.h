@@ -1,20 +1,92 @@
-// The main window: the operator panel of the calibrator.
+// The main window: renders the panel's model and hands the operator's actions to
+// it. It owns the 3 ms supervision timer.
 #pragma once
 
+#include <QButtonGroup>
+#include <QCheckBox>
 #include <QLabel>
 #include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <array>
+#include <functional>
+
+#include "panel/MainPanel.h"
+#include "supervision/Supervisor.h"
 
 namespace t720 {
-
-inline constexpr const char* kMainTitle = "ZOR Calibration System for T720, V1.18, 01/2015";
 
 class frmTor720 : public QMainWindow {
     Q_OBJECT
 public:
-    explicit frmTor720(QWidget* parent = nullptr);
+    frmTor720(MainPanel& panel, Supervisor& supervisor, SharedState& state,
+              QWidget* parent = nullptr);
+
+    // Brings the widgets to the model (only what changed) without firing handlers.
+    void Render();
+    // Render and paint at once: used before an operation holds the thread.
+    void RenderNow();
+    // Starts the supervision timer (after start-up).
+    void StartTimer();
+
+    // Runs at close, before the program ends: releases the link and keeps the
+    // settings. Set by whoever builds the program.
+    void SetShutdown(std::function<void()> shutdown) { shutdown_ = std::move(shutdown); }
+    // True while closing must wait (a run or a search holds the thread's stack).
+    void SetBusyQuery(std::function<bool()> busy) { busy_ = std::move(busy); }
+
+    QTimer& Timer() { return timer_; }
+
+    // Widgets, for the window's own tests.
+    QScrollBar* ChanScroll = nullptr;
+    QScrollBar* RangeScroll = nullptr;
+    QScrollBar* ProzScroll = nullptr;
+    std::array<QRadioButton*, 16> Channel{};
+    std::array<QRadioButton*, 6> Range{};
+    std::array<QRadioButton*, 11> Proze{};
+    std::array<QLabel*, 6> rangeTicks{};
+    QLabel* ChanLabel = nullptr;
+    QLabel* RangeLabel = nullptr;
+    QLabel* ProzLabel = nullptr;
+    QRadioButton* Plus = nullptr;
+    QRadioButton* Minus = nullptr;
+    QCheckBox* HBr = nullptr;
+    QPushButton* CommandUSBb = nullptr;
+    QPushButton* CommandCOM1 = nullptr;
+    QPushButton* CommandCOM2 = nullptr;
+    QPushButton* Command6 = nullptr;
+    QPushButton* Command7 = nullptr;
+    QPushButton* Commandsp = nullptr;
+    QPushButton* RelRef = nullptr;
+    QPlainTextEdit* txtMessages = nullptr;
+    QLabel* Textremo = nullptr;
+    QLabel* statusPanel1 = nullptr;
+    QLabel* statusPanel2 = nullptr;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
-    QLabel* statusPanel1_ = nullptr;
+    void BuildLayout();
+    void Connect();
+    void Act(const std::function<void()>& action);  // run a handler, then render
+    void OnTick();
+    int TwipsToPixels(int twips) const;
+
+    MainPanel& panel_;
+    Supervisor& sup_;
+    SharedState& s_;
+    QTimer timer_;
+    std::function<void()> shutdown_;
+    std::function<bool()> busy_;
+    bool closePending_ = false;
+    bool shutDown_ = false;
+    PanelModel shown_;  // what the widgets show
+    bool firstRender_ = true;
 };
 
 }  // namespace t720

@@ -1,0 +1,106 @@
+#include "app/StoredSettings.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+
+#include "app/SettingsStore.h"
+
+namespace t720 {
+
+namespace {
+
+constexpr const char* kSection = "Properties/";
+
+}  // namespace
+
+std::optional<int64_t> StoredWholeNumber(const QString& text, int64_t lo, int64_t hi) {
+    const QString t = text.trimmed();
+    if (t.isEmpty() || t.size() > 20) return std::nullopt;
+    int i = 0;
+    if (t[0] == u'+' || t[0] == u'-') ++i;
+    if (i == t.size()) return std::nullopt;
+    for (int j = i; j < t.size(); ++j)
+        if (t[j] < u'0' || t[j] > u'9') return std::nullopt;
+    bool ok = false;
+    const qlonglong v = t.toLongLong(&ok);
+    if (!ok || v < lo || v > hi) return std::nullopt;
+    return v;
+}
+
+SettingsFile::SettingsFile() : SettingsFile(OpenSettingsStore()) {}
+
+SettingsFile::SettingsFile(std::unique_ptr<QSettings> store) : store_(std::move(store)) {
+    const QString path = store_->fileName();
+    const QFileInfo info(path);
+    if (store_->status() == QSettings::AccessError || (info.exists() && !info.isReadable())) {
+        // We cannot see what it holds (the serial port entries among it), so we
+        // must not replace it with what little we know.
+        unreadable_ = true;
+        note_ = "Settings file cannot be read; defaults are used and nothing will be saved: " +
+                path.toStdString();
+        return;
+    }
+    if (store_->status() == QSettings::FormatError) {
+        // Saving rewrites the file without the lines it could not parse: keep them.
+        const QString backup =
+            path + ".damaged-" + QDateTime::currentDateTimeUtc().toString("yyyyMMddTHHmmssZ");
+        if (QFile::copy(path, backup))
+            note_ = "Settings file was damaged; a copy was kept as " + backup.toStdString();
+        else
+            note_ = "Settings file was damaged and could not be copied aside: " + path.toStdString();
+    }
+    if (!store_->isWritable())
+        note_ = "Settings cannot be saved (no write access): " + path.toStdString();
+}
+
+StoredProperties SettingsFile::Load() {
+    StoredProperties p;
+    if (unreadable_) return p;
+    auto read = [&](const char* key, int64_t lo, int64_t hi, int64_t fallback) {
+        const QVariant v = store_->value(QString::fromLatin1(kSection) + key);
+        if (!v.isValid()) return fallback;
+        const auto n = StoredWholeNumber(v.toString(), INT32_MIN, INT32_MAX);
+        return n ? std::clamp(*n, lo, hi) : fallback;
+    };
+    // Values outside a control's range are brought to its nearest end; the link
+    // falls back to the USB library and the second port to COM2, as a number
+    // beyond them names nothing.
+    p.RangeIdx = static_cast<int32_t>(read("T720Range", 1, 6, 1));
+    p.ChannelNo = static_cast<int32_t>(read("T720Chann", 0, 15, 0));
+    p.SignFlag = read("T720Signe", INT32_MIN, INT32_MAX, 0) != 0 ? 1 : 0;
+    p.ProzStep = static_cast<int32_t>(read("T720Proze", 0, 10, 0));
+    const int64_t com = read("T720COMxincr", INT16_MIN, INT16_MAX, 0);
+    p.ComIncr = static_cast<int16_t>(com >= 0 && com <= 7 ? com : 0);
+    const int64_t link = read("Connection", INT32_MIN, INT32_MAX, 1);
+    p.LinkType = static_cast<int32_t>(link >= 1 && link <= 3 ? link : 1);
+    return p;
+}
+
+bool SettingsFile::Save(const SharedState& s) {
+    if (unreadable_) return false;
+    auto write = [&](const char* key, int64_t value) {
+        store_->setValue(QString::fromLatin1(kSection) + key, QString::number(value));
+    };
+    write("Connection", s.LinkType);
+    write("T720Range", s.RangeIdx);
+    write("T720Chann", s.ChannelNo);
+    write("T720Signe", s.SignFlag);
+    write("T720Proze", s.ProzStep);
+    write("T720COMxincr", s.ComIncr);
+    store_->sync();
+    // The store's status keeps reporting a format error it met when reading, so
+    // read the file back to know whether the values are really kept.
+    QSettings check(store_->fileName(), QSettings::IniFormat);
+    for (const auto& [key, value] :
+         {std::pair{"Connection", int64_t{s.LinkType}}, {"T720Range", s.RangeIdx},
+          {"T720Chann", s.ChannelNo}, {"T720Signe", s.SignFlag}, {"T720Proze", s.ProzStep},
+          {"T720COMxincr", s.ComIncr}}) {
+        if (check.value(QString::fromLatin1(kSection) + key).toString() != QString::number(value))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace t720
