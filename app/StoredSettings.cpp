@@ -13,6 +13,27 @@ namespace {
 
 constexpr const char* kSection = "Properties/";
 
+// Whether every key of section "Properties" in the INI file at `path` holds the
+// given value, read from the file's text (not from QSettings' cache of it).
+bool ValuesOnDisk(const QString& path, std::initializer_list<std::pair<const char*, int64_t>> values) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const QList<QByteArray> lines = file.read(1 << 20).split('\n');
+    bool inSection = false;
+    int found = 0;
+    for (QByteArray line : lines) {
+        line = line.trimmed();
+        if (line.startsWith('[')) {
+            inSection = line == "[Properties]";
+            continue;
+        }
+        if (!inSection) continue;
+        for (const auto& [key, value] : values)
+            if (line == QByteArray(key) + '=' + QByteArray::number(static_cast<qlonglong>(value))) ++found;
+    }
+    return found == static_cast<int>(values.size());
+}
+
 }  // namespace
 
 std::optional<int64_t> StoredWholeNumber(const QString& text, int64_t lo, int64_t hi) {
@@ -90,17 +111,13 @@ bool SettingsFile::Save(const SharedState& s) {
     write("T720Proze", s.ProzStep);
     write("T720COMxincr", s.ComIncr);
     store_->sync();
-    // The store's status keeps reporting a format error it met when reading, so
-    // read the file back to know whether the values are really kept.
-    QSettings check(store_->fileName(), QSettings::IniFormat);
-    for (const auto& [key, value] :
-         {std::pair{"Connection", int64_t{s.LinkType}}, {"T720Range", s.RangeIdx},
-          {"T720Chann", s.ChannelNo}, {"T720Signe", s.SignFlag}, {"T720Proze", s.ProzStep},
-          {"T720COMxincr", s.ComIncr}}) {
-        if (check.value(QString::fromLatin1(kSection) + key).toString() != QString::number(value))
-            return false;
-    }
-    return true;
+    if (store_->status() == QSettings::AccessError) return false;
+    // The store reports a write failure only when it met no damage reading the file,
+    // so look at the file itself: are the six values in it?
+    return ValuesOnDisk(store_->fileName(),
+                        {{"Connection", s.LinkType}, {"T720Range", s.RangeIdx},
+                         {"T720Chann", s.ChannelNo}, {"T720Signe", s.SignFlag},
+                         {"T720Proze", s.ProzStep}, {"T720COMxincr", s.ComIncr}});
 }
 
 }  // namespace t720
