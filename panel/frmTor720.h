@@ -39,6 +39,9 @@ public:
     void SetBusyQuery(std::function<bool()> busy) { busy_ = std::move(busy); }
 
     QTimer& Timer() { return timer_; }
+    // What the timer does on every tick: the supervision tick, the display, and a
+    // close that was waiting for a run to return.
+    void OnTick();
 
     // Widgets, for the window's own tests.
     QScrollBar* ChanScroll = nullptr;
@@ -74,7 +77,6 @@ private:
     void BuildLayout();
     void Connect();
     void Act(const std::function<void()>& action);  // run a handler, then render
-    void OnTick();
     int TwipsToPixels(int twips) const;
 
     MainPanel& panel_;

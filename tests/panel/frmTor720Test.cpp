@@ -1,0 +1,129 @@
+// The main window's wiring: widgets reach the panel's operations and show its
+// model. The logic itself is tested without widgets.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QStatusBar>
+#include <QTest>
+
+#include "panel/frmTor720.h"
+#include "tests/support/FakeSerialPort.h"
+#include "tests/support/FakeUsbLibrary.h"
+
+namespace t720 {
+namespace {
+
+using test::FakeClock;
+using test::FakeSerialPort;
+using test::FakeUsbLibrary;
+
+class frmTor720Test : public ::testing::Test {
+protected:
+    frmTor720Test()
+        : port(clock), cal(s, port, lib, clock), panel(s, cal), sup(s, cal, panel),
+          window(panel, sup, s) {
+        panel.Attach(&sup);
+        const QString path = dir.filePath("t.ini");
+        settings = std::make_unique<SettingsFile>(std::make_unique<QSettings>(path, QSettings::IniFormat));
+        panel.Startup(*settings, "/ZOREinmessen");
+        window.Render();
+        window.show();
+    }
+
+    QTemporaryDir dir;
+    SharedState s;
+    FakeClock clock;
+    FakeSerialPort port;
+    FakeUsbLibrary lib;
+    Calibrator cal;
+    MainPanel panel;
+    Supervisor sup;
+    frmTor720 window;
+    std::unique_ptr<SettingsFile> settings;
+};
+
+TEST_F(frmTor720Test, ShowsTheModel) {
+    EXPECT_EQ(window.windowTitle(), "ZOR Calibration System for T720, V1.18, 01/2015");
+    EXPECT_EQ(window.ChanLabel->text(), "Channel  0");
+    EXPECT_EQ(window.CommandCOM2->text(), "COM 2");
+    EXPECT_EQ(window.CommandCOM2->toolTip(), "Click right to change Port");
+    EXPECT_TRUE(window.Commandsp->isVisible());
+    EXPECT_FALSE(window.RelRef->isVisible());
+    EXPECT_FALSE(window.Channel[9]->isVisible());
+    EXPECT_TRUE(window.Range[5]->isVisible());  // the bench variant accepts range 6
+    EXPECT_TRUE(window.CommandUSBb->styleSheet().contains("#00ff00"));
+    EXPECT_TRUE(window.txtMessages->toPlainText().startsWith("Connected to ZOR USB device"));
+    EXPECT_FALSE(window.Textremo->isVisible());
+    EXPECT_EQ(window.statusPanel1->text(), "Data transfer: /");
+}
+
+TEST_F(frmTor720Test, ControlsReachThePanelAndRequestAPass) {
+    s.TickCountdown = 7;
+    QTest::mouseClick(window.Channel[4], Qt::LeftButton);
+    EXPECT_EQ(s.ChannelNo, 4);
+    EXPECT_EQ(window.ChanLabel->text(), "Channel  4");
+    EXPECT_EQ(window.ChanScroll->value(), 4);
+    EXPECT_EQ(s.TickCountdown, 1);
+
+    window.ProzScroll->setValue(5);
+    EXPECT_EQ(s.ProzStep, 5);
+    EXPECT_TRUE(window.Proze[5]->isChecked());
+    EXPECT_TRUE(window.ProzLabel->text().startsWith("+ 50 %"));
+
+    QTest::mouseClick(window.Minus, Qt::LeftButton);
+    EXPECT_EQ(s.SignFlag, 1);
+    QTest::mouseClick(window.Command7, Qt::LeftButton);
+    EXPECT_EQ(s.ReadyOn, 1);
+    EXPECT_TRUE(window.Command7->styleSheet().contains("#ffff00"));
+}
+
+TEST_F(frmTor720Test, BeepSoundsWhileHeld) {
+    lib.calls.clear();
+    QTest::mousePress(window.Command6, Qt::LeftButton);
+    EXPECT_TRUE(window.Command6->styleSheet().contains("#ff0000"));
+    EXPECT_EQ(s.BeepOn, 1);
+    QTest::mouseRelease(window.Command6, Qt::LeftButton);
+    EXPECT_EQ(s.BeepOn, 0);
+    EXPECT_EQ(lib.calls.back().command, "K1B 0,0,0, 0");
+}
+
+TEST_F(frmTor720Test, RightClicksOnTheSecondPortAndTheSpecialButton) {
+    QTest::mouseClick(window.CommandCOM2, Qt::LeftButton);
+    EXPECT_EQ(s.LinkType, kLinkComX);
+    QTest::mousePress(window.CommandCOM2, Qt::RightButton);
+    EXPECT_EQ(s.ComIncr, 1);
+    EXPECT_EQ(window.CommandCOM2->text(), "COM 3");
+
+    QTest::mouseClick(window.Commandsp, Qt::LeftButton);
+    EXPECT_TRUE(s.ScanRequest);
+}
+
+TEST_F(frmTor720Test, StatusBarClickIsAStopRequest) {
+    QTest::mouseClick(window.statusPanel1, Qt::LeftButton);
+    EXPECT_TRUE(s.StopRequest);
+}
+
+TEST_F(frmTor720Test, ClosingRunsTheShutdownOnce) {
+    int shutdowns = 0;
+    window.SetShutdown([&] { ++shutdowns; });
+    window.close();
+    EXPECT_EQ(shutdowns, 1);
+    EXPECT_FALSE(window.Timer().isActive());
+}
+
+TEST_F(frmTor720Test, ClosingDuringARunWaitsForTheRunToReturn) {
+    int shutdowns = 0;
+    bool busy = true;
+    window.SetShutdown([&] { ++shutdowns; });
+    window.SetBusyQuery([&] { return busy; });
+    window.close();
+    EXPECT_EQ(shutdowns, 0);
+    EXPECT_TRUE(s.StopRequest);  // asks the run to stop
+    busy = false;
+    window.OnTick();
+    EXPECT_EQ(shutdowns, 1);
+}
+
+}  // namespace
+}  // namespace t720
