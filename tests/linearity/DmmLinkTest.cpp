@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include "linearity/DmmLink.h"
+#include "tests/support/FakeSerialPort.h"
+
+namespace t720 {
+namespace {
+
+using test::FakeClock;
+using test::FakeSerialPort;
+
+class DmmLinkTest : public ::testing::Test {
+protected:
+    DmmLinkTest() : port(clock), dmm(port, clock) {
+        port.SetResponder([this](const std::string& line) {
+            std::vector<FakeSerialPort::Reply> r;
+            if (line == "SYST:ERR?") r.push_back({"+0,\"No error\"\r\n", 0.01});
+            if (line == "MEAS:VOLT:DC? 1,1E-6") r.push_back({reading, delay});
+            return r;
+        });
+    }
+    FakeClock clock;
+    FakeSerialPort port;
+    DmmLink dmm;
+    std::string reading = "+1.00012345E-01\r\n";
+    double delay = 0.05;
+};
+
+TEST_F(DmmLinkTest, RemoteModeOnPortOneWithTheErrorQueueEmptied) {
+    const double start = clock.Now();
+    ASSERT_TRUE(dmm.InitHP());
+    EXPECT_EQ(port.commPort, 1);
+    EXPECT_EQ(port.settings, "9600,N,8,1");
+    EXPECT_EQ(port.written, "SYST:REM\nSYST:ERR?\nSYST:ERR?\n");
+    // 0.3 s settle, 0.1 s before each query, both answers taken off the line.
+    EXPECT_NEAR(clock.Now() - start, 0.5 + 0.02, 1e-6);
+    EXPECT_EQ(port.InBufferCount(), 0);
+}
+
+TEST_F(DmmLinkTest, ReadingsComeWithADecimalComma) {
+    ASSERT_TRUE(dmm.InitHP());
+    EXPECT_EQ(dmm.ReadHP(kMeasureCommand), "+1,00012345E-01\r\n");
+    reading = "1.2.3\n";
+    EXPECT_EQ(dmm.ReadHP(kMeasureCommand), "1,2.3\n");
+}
+
+TEST_F(DmmLinkTest, SilenceGivesWhatArrivedWithinOneAndAHalfSeconds) {
+    ASSERT_TRUE(dmm.InitHP());
+    reading = "+1.0";  // no line feed
+    const double start = clock.Now();
+    EXPECT_EQ(dmm.ReadHP(kMeasureCommand), "+1,0");
+    EXPECT_GT(clock.Now() - start, 1.5);
+    EXPECT_LT(clock.Now() - start, 1.501);
+}
+
+TEST_F(DmmLinkTest, LateAnswersComeFirstInTheNextRead) {
+    ASSERT_TRUE(dmm.InitHP());
+    reading = "+1.1E-01\r\n";
+    delay = 2.0;  // after the time-out
+    EXPECT_EQ(dmm.ReadHP(kMeasureCommand), "");
+    reading = "+2.2E-01\r\n";
+    delay = 0.6;
+    EXPECT_EQ(dmm.ReadHP(kMeasureCommand), "+1,1E-01\r\n");
+    EXPECT_EQ(dmm.ReadLineHP(), "+2,2E-01\r\n");
+}
+
+TEST_F(DmmLinkTest, LocalModeThenTheLineIsClosed) {
+    ASSERT_TRUE(dmm.InitHP());
+    port.written.clear();
+    dmm.LocalHP();
+    EXPECT_EQ(port.written, "SYST:LOC\n");  // eight characters and one line feed
+    EXPECT_FALSE(port.PortOpen());
+}
+
+TEST_F(DmmLinkTest, APortThatCannotBeOpenedSendsNothing) {
+    port.SetOpenable(false);
+    EXPECT_FALSE(dmm.InitHP());
+    EXPECT_TRUE(port.written.empty());
+}
+
+}  // namespace
+}  // namespace t720
