@@ -122,6 +122,7 @@ void Supervisor::SetChannelCount() {
 }
 
 void Supervisor::ConnectionStep() {
+    connectedId_ = idText_;
     s_.BeepOn = 0;
     s_.LinkState = kLinkConnected;
     s_.ScanRequest = false;

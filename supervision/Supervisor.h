@@ -38,6 +38,9 @@ public:
     void CommandCOM2RightPress();
 
     bool InPass() const { return inPass_; }
+    // The identification text of the calibrator of the current connection (kept
+    // from the pass that found it), for the records of a linearity run.
+    const std::string& Identification() const { return connectedId_; }
 
 private:
     void Pass();
@@ -57,6 +60,7 @@ private:
     MainWindowPort& win_;
     std::function<LinearityPort&()> linearityFactory_;
     std::string idText_;  // identification obtained by this pass's discovery step
+    std::string connectedId_;
     bool inPass_ = false;
 };
 
