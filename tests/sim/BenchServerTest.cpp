@@ -1,0 +1,182 @@
+// The bench served on a real pseudo-terminal, driven the way a program drives a
+// serial port: open the link path, write lines, wait for answers.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "sim/BenchServer.h"
+#include "tests/sim/LinkClient.h"
+
+namespace t720::sim {
+namespace {
+
+using namespace std::chrono_literals;
+using test::LinkClient;
+namespace fs = std::filesystem;
+
+class BenchOverPty : public ::testing::Test {
+  protected:
+    void SetUp() override { server_.Start(); }
+
+    test::TempDir dir_;
+    // A link in a directory that does not exist yet: the bench creates it.
+    const std::string link_ = dir_ / "dev/calibrator";
+    BenchServer server_{BenchOptions{.calibratorLink = link_}};
+};
+
+TEST_F(BenchOverPty, AnswersLinesAndKeepsTheCalibratorsStateAndRecord) {
+    EXPECT_EQ(fs::read_symlink(link_), server_.CalibratorPtyName());
+    LinkClient program(link_);
+    ASSERT_TRUE(program.ok()) << std::strerror(program.openErrno());
+
+    EXPECT_EQ(program.Query("SNR?0"), "\"T720S09 V2.01\"\r\n");
+    EXPECT_EQ(program.Query("SNR?1"), "\"T720-40211\"\r\n");
+    EXPECT_EQ(program.Query("K1A 0, 5, 2, 3"), "0\r\n");
+    EXPECT_EQ(program.Query("K1A 0, 5, 7, 3"), "?\r\n");
+
+    const auto state = server_.WithCalibrator([](const CalibratorModel& m) { return m.state(); });
+    EXPECT_EQ(state.step, 5);
+    EXPECT_EQ(state.range, 2);
+    EXPECT_EQ(state.channel, 3);
+    const auto lines =
+        server_.WithCalibrator([](const CalibratorModel& m) { return m.received(); });
+    EXPECT_EQ(lines,
+              (std::deque<std::string>{"SNR?0", "SNR?1", "K1A 0, 5, 2, 3", "K1A 0, 5, 7, 3"}));
+}
+
+TEST_F(BenchOverPty, AnswerNobodyReadIsGoneForTheNextOpener) {
+    {
+        // Like the program's device clear: write, then close without reading.
+        LinkClient leaving(link_);
+        ASSERT_TRUE(leaving.Send("DCL"));
+        ASSERT_TRUE(server_.WaitForReceived(1, test::kPatience));
+    }
+    server_.SyncCalibratorOpeners();
+    LinkClient next(link_);
+    ASSERT_TRUE(next.ok());
+    EXPECT_EQ(next.Query("SNR?1"), "\"T720-40211\"\r\n");
+}
+
+TEST_F(BenchOverPty, AnswerInPiecesIsJoinedByTheReader) {
+    server_.SetTransportFaults({.pieces = true});
+    LinkClient program(link_);
+    ASSERT_TRUE(program.ok());
+    // The reader stops at the first line feed, so every piece before it must have
+    // come in order and nothing may be missing.
+    EXPECT_EQ(program.Query("SNR?0"), "\"T720S09 V2.01\"\r\n");
+    EXPECT_EQ(program.Query("K1B 0,0,0, 0"), "0\r\n");
+}
+
+TEST_F(BenchOverPty, LateAnswerMissesTheFirstWindowAndIsNotOvertaken) {
+    server_.SetTransportFaults({.late = true, .lateSeconds = 1.0});
+    LinkClient program(link_);
+    ASSERT_TRUE(program.ok());
+    ASSERT_TRUE(program.Send("K1A 0, 5, 2, 3"));
+    EXPECT_EQ(program.Poll(300ms), 0) << "answered within the program's time-out";
+
+    // Switched back to on time, the next answer still queues behind the late one.
+    server_.SetTransportFaults({});
+    ASSERT_TRUE(program.Send("SNR?1"));
+    EXPECT_EQ(program.ReadLine(), "0\r\n");
+    EXPECT_EQ(program.ReadLine(), "\"T720-40211\"\r\n");
+}
+
+TEST_F(BenchOverPty, GarbageArrivesUnchangedBeforeTheAnswer) {
+    server_.SetTransportFaults({.garbage = TransportFaults::Garbage::BeforeAnswer});
+    LinkClient program(link_);
+    ASSERT_TRUE(program.ok());
+    const std::string got = program.Query("DCL");
+    // The raw line neither drops NUL bytes nor turns the CR into a line feed.
+    ASSERT_EQ(got.size(), TransportFaults::kGarbageBytes + 3);
+    EXPECT_TRUE(got.ends_with("0\r\n"));
+    EXPECT_NE(got.find('\0'), std::string::npos);
+}
+
+TEST_F(BenchOverPty, FloodDoesNotStopTheBenchAndIsFollowedByTheAnswer) {
+    server_.SetTransportFaults({.flood = true});
+    LinkClient program(link_);
+    ASSERT_TRUE(program.ok());
+    ASSERT_TRUE(program.Send("K1A 0, 5, 2, 3"));
+    ASSERT_TRUE(program.Send("DCL"));
+    // Far more is waiting than the pty holds, and nobody reads yet: the bench must
+    // still take the next line.
+    EXPECT_TRUE(server_.WaitForReceived(2, test::kPatience));
+
+    const std::string first = program.ReadLine();
+    ASSERT_EQ(first.size(), (size_t{1} << 20) + 3);
+    EXPECT_EQ(first.find('\n'), first.size() - 1);
+    EXPECT_TRUE(first.ends_with("0\r\n"));
+    EXPECT_EQ(program.ReadLine(), "0\r\n");
+    EXPECT_FALSE(server_.transportFaults().flood);  // one shot
+}
+
+// What a program sees when the cable is pulled, and that reopening the link path
+// reaches the calibrator once it is back.
+void ExpectHungUp(LinkClient& program, const std::string& link) {
+    EXPECT_TRUE(program.Poll(test::kPatience) & POLLHUP);
+    char byte = 0;
+    EXPECT_EQ(read(program.fd(), &byte, 1), 0);
+    EXPECT_EQ(write(program.fd(), "DCL\n", 4), -1);
+    EXPECT_EQ(errno, EIO);
+    LinkClient again(link);
+    EXPECT_FALSE(again.ok());
+    EXPECT_EQ(again.openErrno(), ENOENT);
+}
+
+TEST_F(BenchOverPty, HangUpAndRestoreOnANewPty) {
+    LinkClient program(link_);
+    ASSERT_TRUE(program.ok());
+    ASSERT_EQ(program.Query("K1A 0, 5, 2, 3"), "0\r\n");
+
+    server_.HangUpCalibrator();
+    ExpectHungUp(program, link_);
+    EXPECT_TRUE(fs::is_symlink(link_));  // the link stays
+
+    server_.RestoreCalibrator();
+    LinkClient reopened(link_);
+    ASSERT_TRUE(reopened.ok()) << std::strerror(reopened.openErrno());
+    EXPECT_EQ(reopened.Query("SNR?1"), "\"T720-40211\"\r\n");
+    // The calibrator kept its setting across the hang-up of the line.
+    EXPECT_EQ(server_.WithCalibrator([](const CalibratorModel& m) { return m.state().step; }), 5);
+}
+
+TEST_F(BenchOverPty, HangUpAfterLinesAnswersThemAndDropsTheNext) {
+    server_.SetTransportFaults({.hangUpAfterLines = 2});
+    LinkClient program(link_);
+    ASSERT_TRUE(program.ok());
+    EXPECT_EQ(program.Query("SNR?0"), "\"T720S09 V2.01\"\r\n");
+    EXPECT_EQ(program.Query("SNR?1"), "\"T720-40211\"\r\n");
+    ASSERT_TRUE(program.Send("K1A 0, 5, 2, 3"));
+    ExpectHungUp(program, link_);
+    EXPECT_EQ(server_.WithCalibrator([](const CalibratorModel& m) { return m.receivedTotal(); }),
+              2u);
+    EXPECT_EQ(server_.transportFaults().hangUpAfterLines, 0);  // one shot
+
+    server_.RestoreCalibrator();
+    LinkClient reopened(link_);
+    ASSERT_TRUE(reopened.ok());
+    EXPECT_EQ(reopened.Query("DCL"), "0\r\n");
+}
+
+TEST(BenchLink, ReplacesAStaleLinkAndRemovesItsOwnOnStop) {
+    test::TempDir dir;
+    const std::string link = dir / "cal";
+    fs::create_symlink("/dev/pts/stale-from-an-earlier-run", link);
+    {
+        BenchServer server(BenchOptions{.calibratorLink = link});
+        server.Start();
+        EXPECT_EQ(fs::read_symlink(link), server.CalibratorPtyName());
+        server.Stop();
+        EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+    }
+
+    // Anything that is not a symbolic link is somebody's file: refuse, keep it.
+    std::ofstream(link) << "keep me";
+    BenchServer server(BenchOptions{.calibratorLink = link});
+    EXPECT_THROW(server.Start(), fs::filesystem_error);
+    EXPECT_TRUE(fs::is_regular_file(link));
+}
+
+}  // namespace
+}  // namespace t720::sim
