@@ -314,7 +314,10 @@ void frmTor720::Render() {
     if (changed(&PanelModel::ChanScroll)) SetScroll(ChanScroll, m.ChanScroll);
     if (changed(&PanelModel::RangeScroll)) {
         SetScroll(RangeScroll, m.RangeScroll);
-        if (m.RangeScroll.widthTwips > 0) RangeScroll->setFixedWidth(TwipsToPixels(m.RangeScroll.widthTwips));
+        // The bar spans the range buttons above it; its width in the model is the
+        // least it may have (five or six ranges).
+        if (m.RangeScroll.widthTwips > 0)
+            RangeScroll->setMinimumWidth(TwipsToPixels(m.RangeScroll.widthTwips));
     }
     if (changed(&PanelModel::ProzScroll)) SetScroll(ProzScroll, m.ProzScroll);
 
