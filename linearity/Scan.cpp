@@ -1,0 +1,155 @@
+#include "linearity/Scan.h"
+
+#include "app/Wait.h"
+#include "linearity/RunRecord.h"
+#include "linearity/ScanGrid.h"
+#include "linearity/TapSequence.h"
+#include "link/NumberText.h"
+#include "link/PortMapping.h"
+
+#include <QFileInfo>
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+
+namespace t720::linearity {
+
+namespace {
+
+constexpr const char* kAbandoned = "Run abandoned: ";
+
+// Device texts are 8-bit; records and the window take UTF-8.
+std::string FromLatin1(const std::string& text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())).toStdString();
+}
+
+std::string RowText(int row) {
+    return "row " + std::to_string(row);
+}
+
+ScanResult Abandon(LinearityState& state, SharedState& shared, WindowHost& host, std::string message) {
+    state.controls.statusPanel1 = message;
+    // The supervision ends the linearity mode on the stop request, as after a stop.
+    shared.StopRequest = true;
+    host.Repaint();
+    return {ScanResult::Outcome::Abandoned, std::move(message), {}, {}};
+}
+
+// A completed run is kept on disk; a record that cannot be written is told.
+void SaveRecord(const LinearityState& state, const ScanContext& ctx, ScanResult& result) {
+    const std::string identification = ctx.identification ? ctx.identification() : std::string();
+    const RunRecord record = RecordNow(state.Reading1, state.Reading2, FromLatin1(ctx.shared.DeviceId),
+                                       FromLatin1(identification), DmmPortText());
+    const RecordSave saved = SaveRunRecord(RunRecordDirectory(), record);
+    if (saved.ok()) {
+        result.recordPath = saved.path;
+        result.note = "Saved " + QFileInfo(saved.path).fileName().toStdString();
+    } else {
+        result.note = "Run record not saved: " + saved.error;
+    }
+}
+
+}  // namespace
+
+std::string DmmPortText() {
+    return "COM1 (" + SerialDevicePath(1) + ")";
+}
+
+std::string QuoteDmmAnswer(std::string_view answer) {
+    while (!answer.empty() && (answer.back() == '\n' || answer.back() == '\r'))
+        answer.remove_suffix(1);
+    std::string out;
+    size_t characters = 0;
+    for (const char ch : answer) {
+        if (characters == kQuotedAnswerMax) {
+            out += "...";
+            break;
+        }
+        const auto c = static_cast<unsigned char>(ch);
+        if (c >= 0x20 && c < 0x7F) {
+            out += ch;
+        } else if (c >= 0xA0) {
+            out += FromLatin1(std::string(1, ch));
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+            out += escaped;
+        }
+        ++characters;
+    }
+    return out;
+}
+
+DmmReading ParseDmmReading(std::string_view answer, int row) {
+    const bool blank = answer.find_first_not_of(" \r\n") == std::string_view::npos;
+    if (blank) return {std::nullopt, kAbandoned + ("no answer from the DMM in " + RowText(row))};
+    // Without its line feed the answer was cut off by the time-out: "+1,0" of
+    // "+1.00012345E-01" would read as a plausible but wrong number.
+    if (answer.find('\n') == std::string_view::npos)
+        return {std::nullopt, kAbandoned + ("incomplete answer \"" + QuoteDmmAnswer(answer) +
+                                            "\" from the DMM in " + RowText(row))};
+    const std::optional<double> value = ParseDecimalComma(answer);
+    if (!value)
+        return {std::nullopt, kAbandoned + ("the DMM answered \"" + QuoteDmmAnswer(answer) +
+                                            "\" in " + RowText(row))};
+    if (!(std::fabs(*value) <= FLT_MAX))
+        return {std::nullopt, kAbandoned + ("the DMM answered \"" + QuoteDmmAnswer(answer) +
+                                            "\" in " + RowText(row) + ", beyond any reading")};
+    return {value, {}};
+}
+
+ScanResult Scan(LinearityState& state, const ScanContext& ctx) {
+    SharedState& shared = ctx.shared;
+    WindowHost& host = ctx.host;
+
+    ShowRunStart(state.controls);
+    PrepareGrid(state.controls, host);
+    ComputeShuntTables(state.ShuntFactor, state.ShuntRoot);
+
+    if (!ctx.dmm.InitHP())
+        return Abandon(state, shared, host,
+                       kAbandoned + ("the DMM port " + DmmPortText() + " cannot be opened"));
+
+    // One answer count for the whole run: the library gets back what it left.
+    int32_t count = 0;
+    TapSetting tap;
+    for (int row = 1; row <= 20; ++row) {
+        std::string command = K1YText(tap);
+        state.controls.Results.Select(row, 1);
+        AdvanceTap(tap);
+        // The calibrator's answer is not judged; a failed call does not stop the run.
+        ctx.library.CalCommand(0, shared.DeviceId, command, count);
+
+        Wait(kSettleBeforeFirstReading, ctx.clock);
+        const DmmReading first = ParseDmmReading(ctx.dmm.ReadHP(kMeasureCommand), row);
+        if (!first.value) {
+            ctx.dmm.LocalHP();
+            return Abandon(state, shared, host, first.fault);
+        }
+        WriteFirstReading(state, row, *first.value);
+
+        Wait(kSettleBeforeSecondReading, ctx.clock);
+        state.controls.Results.Select(row, 2);
+        const DmmReading second = ParseDmmReading(ctx.dmm.ReadHP(kMeasureCommand), row);
+        if (!second.value) {
+            ctx.dmm.LocalHP();
+            return Abandon(state, shared, host, second.fault);
+        }
+        WriteSecondReading(state, row, *second.value);
+
+        host.Yield();
+        if (shared.StopRequest) break;
+    }
+    ctx.dmm.LocalHP();
+
+    // After a stop the rows not measured stay empty, nothing is evaluated, and the
+    // stop request stays set for the supervision.
+    if (shared.StopRequest) return {ScanResult::Outcome::Stopped, {}, {}, {}};
+
+    ScanResult result;
+    FinishRun(state, host);
+    SaveRecord(state, ctx, result);
+    return result;
+}
+
+}  // namespace t720::linearity

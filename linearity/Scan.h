@@ -1,0 +1,74 @@
+// The linearity run: twenty settings of the calibrator's divider, each read twice
+// with the DMM, written into the grid and, unless the operator stopped it,
+// evaluated and kept on disk as a run record.
+#pragma once
+
+#include "app/Clock.h"
+#include "app/SharedState.h"
+#include "linearity/DmmLink.h"
+#include "linearity/LinearityState.h"
+#include "linearity/WindowHost.h"
+#include "link/UsbCalLibrary.h"
+
+#include <QString>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace t720::linearity {
+
+// Seconds between selecting the taps and the first reading, and between the two
+// readings of a row: the divider and the DMM's filter settle.
+inline constexpr float kSettleBeforeFirstReading = 0.6f;
+inline constexpr float kSettleBeforeSecondReading = 0.7f;
+
+// At most this many characters of a DMM answer are quoted in a message.
+inline constexpr size_t kQuotedAnswerMax = 40;
+
+struct ScanContext {
+    SharedState& shared;  // DeviceId (in/out for the library), StopRequest
+    UsbCalLibrary& library;
+    DmmLink& dmm;
+    Clock& clock;
+    WindowHost& host;
+    // The identification text of the connected calibrator (as the device sent it,
+    // 8-bit), for the run record. Empty when not given.
+    std::function<std::string()> identification = {};
+};
+
+struct ScanResult {
+    enum class Outcome {
+        Completed,  // 20 rows measured and evaluated
+        Stopped,    // the operator's stop request, seen after a row
+        Abandoned,  // the DMM could not be used; nothing evaluated
+    };
+    Outcome outcome = Outcome::Completed;
+    std::string message;  // why the run was abandoned (also in the status panel)
+    std::string note;     // completed runs: the record saved, or why it was not
+    QString recordPath;   // the record written, empty when none
+};
+
+// The DMM's line as the operator knows it: "COM1 (/dev/ttyS0)".
+std::string DmmPortText();
+
+// A DMM answer made fit to be quoted: the line end dropped, control characters
+// shown as \xNN, bytes above 0x9F read as Latin-1, cut to kQuotedAnswerMax
+// characters ("..." marks a cut).
+std::string QuoteDmmAnswer(std::string_view answer);
+
+// The reading in a DMM answer: a whole line (ended by LF) holding one number that
+// fits a float. nullopt with the operator's message (naming `row`) otherwise.
+struct DmmReading {
+    std::optional<double> value;
+    std::string fault;
+};
+DmmReading ParseDmmReading(std::string_view answer, int row);
+
+// The whole run. The DMM is returned to local mode whatever happens after it was
+// opened. A DMM fault abandons the run: the cells stay as far as written, the
+// message goes to the status panel and StopRequest is set, so the supervision ends
+// the linearity mode as after a stop. Only a completed run is evaluated and saved.
+ScanResult Scan(LinearityState& state, const ScanContext& ctx);
+
+}  // namespace t720::linearity

@@ -1,0 +1,255 @@
+// The linearity run with the calibrator's library, the DMM and the clock faked:
+// what goes to the devices, in which order and with which pauses, what lands in
+// the grid, and how a stop and every DMM fault end the run.
+#include "linearity/Scan.h"
+
+#include "LinearityTestSupport.h"
+#include "ScriptedDmm.h"
+#include "linearity/RunRecord.h"
+#include "linearity/TapSequence.h"
+#include "tests/support/FakeUsbLibrary.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace t720::linearity {
+namespace {
+
+using t720::test::FakeClock;
+using t720::test::FakeSerialPort;
+using t720::test::FakeUsbLibrary;
+using test::RecordingHost;
+using test::ScriptedDmm;
+
+int RecordCount() {
+    return static_cast<int>(QDir(RunRecordDirectory()).entryList(QDir::Files).size());
+}
+
+class ScanTest : public ::testing::Test {
+  protected:
+    ScanTest() : port(clock), dmm(port, clock), meter(port) {
+        s.DeviceId = "T720-40211";
+        s.LinkType = kLinkCom1;  // the run drives the library whatever the link
+        lib.answer = [this](const FakeUsbLibrary::Call& call) {
+            linesAtCall.push_back(static_cast<int>(port.lines.size()));
+            FakeUsbLibrary::Answer a;
+            a.count = call.countIn + 7;  // whatever the library leaves is passed on
+            return a;
+        };
+        meter.reading2 = test::kSkewed;
+        meter.reading1 = test::kSkewed;
+        for (int row = 1; row <= 20; ++row) meter.reading1[row] += 1e-6f;
+    }
+
+    ScanResult Run() {
+        return Scan(state, ScanContext{s, lib, dmm, clock, host, [] { return std::string("T720S09 V2.01"); }});
+    }
+
+    int Measurements() const {
+        return static_cast<int>(std::count(port.lines.begin(), port.lines.end(), kMeasureCommand));
+    }
+    int SleepsOf(float seconds) const {
+        return static_cast<int>(std::count_if(clock.sleeps.begin(), clock.sleeps.end(), [&](double d) {
+            return std::fabs(d - static_cast<double>(seconds)) < 1e-9;
+        }));
+    }
+    const GridModel& Grid() const { return state.controls.Results; }
+    bool Evaluated() const {
+        return state.controls.CmdOpt.visible || state.controls.Picture1.visible ||
+               !Grid().Cell(1, 8).text.empty();
+    }
+
+    SharedState s;
+    FakeClock clock;
+    FakeSerialPort port;
+    DmmLink dmm;
+    ScriptedDmm meter;
+    FakeUsbLibrary lib;
+    RecordingHost host;
+    LinearityState state;
+    std::vector<int> linesAtCall;  // DMM lines written when each library call came
+};
+
+TEST_F(ScanTest, AFullRunMeasuresTwentyRowsEvaluatesAndKeepsARecord) {
+    // The library rewrites the id in row 3; the run keeps what it left.
+    lib.answer = [this, plain = lib.answer](const FakeUsbLibrary::Call& call) {
+        FakeUsbLibrary::Answer a = plain(call);
+        if (lib.calls.size() == 3) a.idOut = "CP-40211";
+        return a;
+    };
+    const int recordsBefore = RecordCount();
+    const ScanResult result = Run();
+    ASSERT_EQ(result.outcome, ScanResult::Outcome::Completed) << result.message;
+
+    // The calibrator: the 20 tap settings in row order, device 0, one count passed on.
+    ASSERT_EQ(lib.calls.size(), 20u);
+    EXPECT_EQ(lib.calls[0].command, "K1Y  1, 10, 9, 0");
+    EXPECT_EQ(lib.calls[10].command, "K1Y  0, 0, 1, 1");
+    EXPECT_EQ(lib.calls[19].command, "K1Y  1, 10, 9, 1");
+    const auto taps = TapSequence();
+    for (int row = 1; row <= 20; ++row) {
+        const FakeUsbLibrary::Call& call = lib.calls[row - 1];
+        EXPECT_EQ(call.command, K1YText(taps[row])) << row;
+        EXPECT_EQ(call.device, 0);
+        EXPECT_EQ(call.countIn, 7 * (row - 1)) << row;
+        // After SYST:REM, two SYST:ERR? and both readings of every earlier row.
+        EXPECT_EQ(linesAtCall[row - 1], 3 + 2 * (row - 1)) << row;
+    }
+    EXPECT_EQ(lib.calls[2].id, "T720-40211");
+    EXPECT_EQ(lib.calls[3].id, "CP-40211");
+    EXPECT_EQ(s.DeviceId, "CP-40211");
+
+    // The DMM: remote mode, 40 readings, local mode, the line closed.
+    ASSERT_EQ(port.lines.size(), 44u);
+    EXPECT_EQ(port.lines[0], "SYST:REM");
+    EXPECT_EQ(port.lines[1], "SYST:ERR?");
+    EXPECT_EQ(port.lines[2], "SYST:ERR?");
+    EXPECT_EQ(Measurements(), 40);
+    EXPECT_EQ(port.lines.back(), "SYST:LOC");
+    EXPECT_FALSE(port.PortOpen());
+
+    // Settling: 0.6 s before the first and 0.7 s before the second reading of a row.
+    EXPECT_EQ(SleepsOf(kSettleBeforeFirstReading), 20);
+    EXPECT_EQ(SleepsOf(kSettleBeforeSecondReading), 20);
+
+    for (int row = 1; row <= 20; ++row) {
+        EXPECT_FLOAT_EQ(state.Reading1[row], meter.reading1[row]) << row;
+        EXPECT_FLOAT_EQ(state.Reading2[row], meter.reading2[row]) << row;
+        EXPECT_FALSE(Grid().Cell(row, 1).text.empty()) << row;
+        EXPECT_FALSE(Grid().Cell(row, 2).text.empty()) << row;
+    }
+    EXPECT_EQ(host.yields, 20);
+    EXPECT_TRUE(state.controls.CmdOpt.visible);
+    EXPECT_TRUE(state.controls.Picture1.visible);
+    EXPECT_FALSE(Grid().Cell(1, 8).text.empty());
+    EXPECT_EQ(state.controls.statusPanel1, "Stopp: hier klicken ->");
+    EXPECT_FALSE(s.StopRequest);
+
+    // The record: in the data directory, with the calibrator and the DMM port named.
+    EXPECT_EQ(RecordCount(), recordsBefore + 1);
+    ASSERT_FALSE(result.recordPath.isEmpty());
+    EXPECT_EQ(result.note, "Saved " + QFileInfo(result.recordPath).fileName().toStdString());
+    const RecordParse parsed = ReadRunRecord(result.recordPath);
+    ASSERT_TRUE(parsed.record) << parsed.error;
+    EXPECT_EQ(parsed.record->serialNumber, "CP-40211");
+    EXPECT_EQ(parsed.record->identification, "T720S09 V2.01");
+    EXPECT_EQ(parsed.record->dmmPort, DmmPortText());
+    for (int row = 1; row <= 20; ++row) {
+        EXPECT_EQ(parsed.record->reading1[row], state.Reading1[row]) << row;
+        EXPECT_EQ(parsed.record->reading2[row], state.Reading2[row]) << row;
+    }
+}
+
+TEST_F(ScanTest, AStopInRowFiveCompletesTheRowAndEvaluatesNothing) {
+    host.onYield = [this] {
+        if (host.yields == 5) s.StopRequest = true;  // clicked while row 5 was measured
+    };
+    const int recordsBefore = RecordCount();
+    const ScanResult result = Run();
+
+    EXPECT_EQ(result.outcome, ScanResult::Outcome::Stopped);
+    EXPECT_EQ(lib.calls.size(), 5u);
+    EXPECT_EQ(Measurements(), 10);
+    EXPECT_EQ(port.lines.back(), "SYST:LOC");
+    EXPECT_FALSE(port.PortOpen());
+    EXPECT_FALSE(Grid().Cell(5, 2).text.empty());
+    for (int row = 6; row <= 20; ++row) {
+        EXPECT_TRUE(Grid().Cell(row, 1).text.empty()) << row;
+        EXPECT_TRUE(Grid().Cell(row, 2).text.empty()) << row;
+    }
+    EXPECT_FALSE(Evaluated());
+    EXPECT_TRUE(s.StopRequest);  // left for the supervision to end the mode
+    EXPECT_EQ(RecordCount(), recordsBefore);
+    EXPECT_TRUE(result.note.empty());
+}
+
+TEST_F(ScanTest, ARecordThatCannotBeSavedIsToldNotDropped) {
+    // A file where the record directory belongs.
+    const QString dir = RunRecordDirectory();
+    QDir(dir).removeRecursively();
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(dir).path()));
+    QFile blocker(dir);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    const ScanResult result = Run();
+    QFile::remove(dir);
+    EXPECT_EQ(result.outcome, ScanResult::Outcome::Completed);
+    EXPECT_TRUE(result.recordPath.isEmpty());
+    EXPECT_EQ(result.note.rfind("Run record not saved: ", 0), 0u) << result.note;
+    EXPECT_TRUE(state.controls.CmdOpt.visible);  // the run itself stands
+}
+
+// ---------------------------------------------------------------- DMM faults
+
+struct DmmFault {
+    const char* name;
+    int query;           // the measurement query that fails (0: the port does not open)
+    std::string answer;  // what the meter sends then; empty: nothing
+    std::string message;
+    int commandsSent;
+};
+
+class ScanDmmFaultTest : public ScanTest, public ::testing::WithParamInterface<DmmFault> {};
+
+TEST_P(ScanDmmFaultTest, AbandonsTheRunCleanly) {
+    const DmmFault& f = GetParam();
+    if (f.query == 0) port.SetOpenable(false);
+    meter.onQuery = [&](int query, std::vector<ScriptedDmm::Reply>& replies) {
+        if (query != f.query) return false;
+        if (!f.answer.empty()) replies.push_back({f.answer, 0.05});
+        return true;
+    };
+    const int recordsBefore = RecordCount();
+    const ScanResult result = Run();
+
+    const std::string message =
+        f.query == 0 ? "Run abandoned: the DMM port " + DmmPortText() + " cannot be opened"
+                     : f.message;
+    EXPECT_EQ(result.outcome, ScanResult::Outcome::Abandoned);
+    EXPECT_EQ(result.message, message);
+    EXPECT_EQ(state.controls.statusPanel1, message);
+    EXPECT_TRUE(s.StopRequest);  // the supervision ends the mode as after a stop
+    EXPECT_EQ(lib.calls.size(), static_cast<size_t>(f.commandsSent));
+    EXPECT_FALSE(port.PortOpen());
+    if (f.query == 0) {
+        EXPECT_TRUE(port.lines.empty());
+    } else {
+        EXPECT_EQ(port.lines.back(), "SYST:LOC");
+        EXPECT_EQ(Measurements(), f.query);
+        // The cells stay as far as they were written.
+        const int row = (f.query + 1) / 2;
+        EXPECT_EQ(Grid().Cell(row, 1).text.empty(), f.query % 2 == 1);
+        EXPECT_TRUE(Grid().Cell(row, 2).text.empty());
+        if (row > 1) {
+            EXPECT_FALSE(Grid().Cell(row - 1, 2).text.empty());
+        }
+    }
+    EXPECT_FALSE(Evaluated());
+    EXPECT_EQ(RecordCount(), recordsBefore);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, ScanDmmFaultTest,
+    ::testing::Values(
+        DmmFault{"SilenceInRow1", 1, "", "Run abandoned: no answer from the DMM in row 1", 1},
+        DmmFault{"AnEmptyLine", 6, "\r\n", "Run abandoned: no answer from the DMM in row 3", 3},
+        DmmFault{"GarbageInRow7SecondQuery", 14, "\x15OVLD \xB5V\r\n",
+                 "Run abandoned: the DMM answered \"\\x15OVLD \xC2\xB5V\" in row 7", 7},
+        DmmFault{"ANumberBeyondFloat", 3, "+1.0E+39\r\n",
+                 "Run abandoned: the DMM answered \"+1,0E+39\" in row 2, beyond any reading", 2},
+        // Cut off by the time-out: "+5,0001" must not be taken for a reading of 5 V.
+        DmmFault{"AnAnswerWithoutItsLineEnd", 4, "+5.0001",
+                 "Run abandoned: incomplete answer \"+5,0001\" from the DMM in row 2", 2},
+        DmmFault{"ALongAnswerIsQuotedShort", 9, std::string(60, 'A') + "\r\n",
+                 "Run abandoned: the DMM answered \"" + std::string(40, 'A') + "...\" in row 5", 5},
+        DmmFault{"PortCannotBeOpened", 0, "", "", 0}),
+    [](const ::testing::TestParamInfo<DmmFault>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace t720::linearity
