@@ -1,0 +1,342 @@
+#include "linearity/frmResults.h"
+
+#include "linearity/ShuntSearch.h"
+#include "linearity/WindowActions.h"
+
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace t720 {
+
+using namespace linearity;
+
+namespace {
+
+QString Text(const std::string& utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+void SetText(QLabel* label, const std::string& utf8) {
+    const QString text = Text(utf8);
+    if (label->text() != text) label->setText(text);
+}
+
+// A summary line of the optimisation is this long; the side pane is made wide
+// enough for it in the fixed-pitch font.
+constexpr int kSummaryCharacters = 58;
+
+}  // namespace
+
+frmResults::frmResults(SharedState& shared, UsbCalLibrary& library, DmmLink& dmm, Clock& clock,
+                       std::function<std::string()> identification, QWidget* parent)
+    : QWidget(parent, Qt::Window), shared_(shared), library_(library), dmm_(dmm), clock_(clock),
+      identification_(std::move(identification)) {
+    setWindowTitle(QString::fromUtf8("Linearitätsmessung"));
+    BuildLayout();
+    if (const QScreen* s = screen()) {
+        const QRect avail = s->availableGeometry();
+        resize(std::min(1340, avail.width() - 16), std::min(700, avail.height() - 40));
+    }
+    Render();
+}
+
+void frmResults::BuildLayout() {
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(6, 6, 6, 0);
+    outer->setSpacing(4);
+    auto* row = new QHBoxLayout;
+    row->setSpacing(8);
+    outer->addLayout(row, 1);
+
+    Results = new GridWidget;
+    Results->setMinimumSize(560, 360);
+    Results->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    // Hidden between the linearity modes; the rest of the window stays in place.
+    QSizePolicy keep = Results->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    Results->setSizePolicy(keep);
+    Results->setToolTip(QStringLiteral("Right click in \"R Shunt\": choose a shunt; "
+                                       "click \"copy\": copy the grid"));
+    row->addWidget(Results, 1);
+    connect(Results, &GridWidget::buttonPressed, this,
+            [this](int button, double x, double y, QPoint global) { GridButton(button, x, y, global); });
+
+    // Beside the grid: the plot over its upper half, the optimisation beside its
+    // lower half (in `Picture2`, placed where the run says).
+    side_ = new QWidget;
+    row->addWidget(side_, 0);
+    Picture1 = new PictureWidget(side_);
+    minppm = new QLabel(side_);
+    maxppm = new QLabel(side_);
+    minppm->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    maxppm->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    minppm->setToolTip(QStringLiteral("Smallest linearity deviation, ppm"));
+    maxppm->setToolTip(QStringLiteral("Largest linearity deviation, ppm"));
+
+    Picture2 = new QFrame(side_);
+    Picture2->setFrameShape(QFrame::StyledPanel);
+    auto* p2 = new QVBoxLayout(Picture2);
+    p2->setContentsMargins(6, 6, 6, 6);
+    Opti = new QGroupBox;
+    auto* optiLayout = new QVBoxLayout(Opti);
+    optiLayout->setSpacing(2);
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    for (size_t n = 0; n < OptiL1.size(); ++n) {
+        auto* label = new QLabel;
+        label->setFont(fixed);
+        label->setTextFormat(Qt::PlainText);
+        label->setMinimumHeight(QFontMetrics(fixed).height());
+        label->setCursor(Qt::PointingHandCursor);
+        label->setToolTip(QStringLiteral("Click to take over this shunt set"));
+        label->installEventFilter(this);
+        optiLayout->addWidget(label);
+        OptiL1[n] = label;
+    }
+    auto* figures = new QHBoxLayout;
+    OptiL3 = new QLabel;
+    OptiLcnt = new QLabel;
+    OptiL3->setToolTip(QStringLiteral("Best score of the running search"));
+    OptiLcnt->setToolTip(QStringLiteral("Shunt sets evaluated"));
+    figures->addWidget(OptiL3);
+    figures->addStretch(1);
+    figures->addWidget(OptiLcnt);
+    optiLayout->addLayout(figures);
+    p2->addWidget(Opti);
+    CmdOpt = new QPushButton;
+    QSizePolicy keepButton = CmdOpt->sizePolicy();
+    keepButton.setRetainSizeWhenHidden(true);
+    CmdOpt->setSizePolicy(keepButton);
+    connect(CmdOpt, &QPushButton::clicked, this, [this] { CmdOptClick(); });
+    p2->addWidget(CmdOpt, 0, Qt::AlignLeft);
+    p2->addStretch(1);
+
+    const int summaryWidth = QFontMetrics(fixed).horizontalAdvance(QString(kSummaryCharacters, u'0'));
+    side_->setFixedWidth(summaryWidth + 40);
+    side_->installEventFilter(this);
+
+    StatusBar = new QStatusBar;
+    StatusBar->setSizeGripEnabled(false);
+    statusPanel1 = new QLabel;
+    statusPanel2 = new QLabel;
+    StatusBar->addWidget(statusPanel1, 3);
+    StatusBar->addWidget(statusPanel2, 2);
+    StatusBar->setToolTip(QStringLiteral("Click to stop"));
+    for (QObject* o : {static_cast<QObject*>(StatusBar), static_cast<QObject*>(statusPanel1),
+                       static_cast<QObject*>(statusPanel2)})
+        o->installEventFilter(this);
+    outer->addWidget(StatusBar);
+
+    mnu_rsel = new QMenu(QStringLiteral("Rselec"), this);
+    for (size_t i = 0; i < mnu_r.size(); ++i) {
+        QAction* item = mnu_rsel->addAction(QString());
+        item->setCheckable(true);
+        const int index = static_cast<int>(i);
+        connect(item, &QAction::triggered, this, [this, index] {
+            MenuItemClicked(state_, index);
+            Render();
+        });
+        mnu_r[i] = item;
+    }
+}
+
+void frmResults::PlaceSidePane() {
+    const int w = side_->width();
+    const int h = side_->height();
+    const int need = Picture2->sizeHint().height();
+    const double top2 = state_.controls.Picture2Top;
+    int top = top2 > 0 ? qRound(Results->TwipsToPixelsY(top2)) : h / 2;
+    // The optimisation's lines must fit below, and the plot keep some height.
+    top = std::min(top, std::max(0, h - need));
+    top = std::max(top, std::min(h / 3, 120));
+    const int labelHeight = minppm->sizeHint().height();
+    const int labelTop = std::max(0, top - labelHeight - 4);
+    Picture1->setGeometry(0, 0, w, std::max(0, labelTop - 2));
+    minppm->setGeometry(0, labelTop, w / 2, labelHeight);
+    maxppm->setGeometry(w / 2, labelTop, w - w / 2, labelHeight);
+    Picture2->setGeometry(0, top, w, h - top);
+}
+
+void frmResults::Render() {
+    const ResultsControls& c = state_.controls;
+    Results->Take(c.Results);
+    if (Results->isVisibleTo(this) != c.Results.visible) Results->setVisible(c.Results.visible);
+    Picture1->Take(c.Picture1);
+    Picture1->setVisible(c.Picture1.visible);
+    SetText(maxppm, c.maxppm.caption);
+    SetText(minppm, c.minppm.caption);
+    maxppm->setVisible(c.maxppm.visible);
+    minppm->setVisible(c.minppm.visible);
+    const QString caption = Text(c.Opti.caption);
+    if (Opti->title() != caption) Opti->setTitle(caption);
+    Opti->setEnabled(c.Opti.enabled);
+    for (size_t n = 0; n < OptiL1.size(); ++n) SetText(OptiL1[n], c.OptiL1[n]);
+    SetText(OptiL3, c.OptiL3);
+    SetText(OptiLcnt, c.OptiLcnt);
+    const QString button = Text(c.CmdOpt.caption);
+    if (CmdOpt->text() != button) CmdOpt->setText(button);
+    CmdOpt->setVisible(c.CmdOpt.visible);
+    SetText(statusPanel1, c.statusPanel1);
+    SetText(statusPanel2, note_);
+    for (size_t i = 0; i < mnu_r.size(); ++i) {
+        const QSignalBlocker block(mnu_r[i]);
+        const QString text = Text(c.mnu_r[i].caption);
+        if (mnu_r[i]->text() != text) mnu_r[i]->setText(text);
+        mnu_r[i]->setChecked(c.mnu_r[i].checked);
+    }
+    PlaceSidePane();
+}
+
+// ------------------------------------------------------------------ LinearityPort
+
+void frmResults::Show() {
+    Render();
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
+}
+
+void frmResults::SetEnabled(bool enabled) { setEnabled(enabled); }
+
+void frmResults::Scan() {
+    if (Busy()) return;  // never two runs, nor a run inside the search, on one stack
+    scanning_ = true;
+    // The optimisation belongs to the run it was shown for; a stopped or abandoned
+    // run must not offer it on half-new readings.
+    state_.controls.CmdOpt.visible = false;
+    note_.clear();
+    if (layout()) layout()->activate();
+    // The run lays the grid out for the size the operator sees.
+    Results->SetLayoutSize(Results->size());
+    const QSizeF twips = Results->SizeInTwips();
+    state_.controls.Results.width = static_cast<int32_t>(twips.width());
+    state_.controls.Results.height = static_cast<int32_t>(twips.height());
+
+    lastScan_ = linearity::Scan(
+        state_, ScanContext{shared_, library_, dmm_, clock_, *this, identification_});
+    note_ = lastScan_.note;
+    scanning_ = false;
+    Render();
+    AfterBusy();
+}
+
+void frmResults::ScanEnd() {
+    state_.controls.Results.visible = false;
+    // The supervision took a stop click that was meant for the running search as
+    // well; the search sees the request at its next check and clears it.
+    if (searching_) shared_.StopRequest = true;
+    Render();
+}
+
+void frmResults::Scanx() {
+    state_.controls.Results.visible = true;
+    hideWhenIdle_ = false;
+    Show();
+}
+
+// ------------------------------------------------------------------ WindowHost
+
+void frmResults::Repaint() {
+    Render();
+    repaint();
+}
+
+void frmResults::RepaintGrid() {
+    Results->Take(state_.controls.Results);
+    Results->repaint();
+}
+
+void frmResults::Yield() {
+    Render();
+    QCoreApplication::processEvents();
+}
+
+// ------------------------------------------------------------------ operator actions
+
+void frmResults::CmdOptClick() {
+    if (Busy() || !state_.controls.CmdOpt.visible) return;
+    searching_ = true;
+    OptimiseShunts(state_, shared_, *this);
+    searching_ = false;
+    Render();
+    AfterBusy();
+}
+
+void frmResults::OptiL1Click(int n) {
+    // A disabled frame takes no clicks.
+    if (!Opti->isEnabled()) return;
+    OptiLineClicked(state_, *this, n);
+    Render();
+}
+
+void frmResults::GridButton(int button, double xTwips, double yTwips, QPoint global) {
+    const GridHit hit = HitTestGrid(Results->Shown(), button, xTwips, yTwips);
+    if (hit.zone == GridHit::Zone::ShuntPick) {
+        BeginShuntPick(state_, hit.row);
+        Render();
+        // Waits until the menu has closed; a choice runs the item's handler.
+        mnu_rsel->exec(global);
+        FinishShuntPick(state_, *this, hit.row);
+        Render();
+    } else if (hit.zone == GridHit::Zone::Copy) {
+        const std::string text = CopyGridText(state_);
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        clipboard->clear();
+        clipboard->setText(Text(text));
+        Render();
+    }
+}
+
+bool frmResults::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == side_ && event->type() == QEvent::Resize) {
+        PlaceSidePane();
+        return false;
+    }
+    if (event->type() != QEvent::MouseButtonPress) return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || !widget->isEnabled()) return false;
+    if (watched == StatusBar || watched == statusPanel1 || watched == statusPanel2) {
+        shared_.StopRequest = true;  // the stop request
+        return false;
+    }
+    for (size_t n = 0; n < OptiL1.size(); ++n) {
+        if (watched == OptiL1[n] && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            OptiL1Click(static_cast<int>(n));
+            return true;
+        }
+    }
+    return false;
+}
+
+void frmResults::closeEvent(QCloseEvent* event) {
+    // Closing the window in the linearity mode leaves the mode, like a stop click.
+    if (Busy() || shared_.LinkState == kLinkLinearityRun) shared_.StopRequest = true;
+    if (Busy()) {
+        // The run or search is on the stack below us; the window goes once it has
+        // returned. The program itself ends only through the main window.
+        hideWhenIdle_ = true;
+        event->ignore();
+        return;
+    }
+    event->accept();  // hidden, not destroyed: it lives until the program ends
+}
+
+void frmResults::AfterBusy() {
+    if (hideWhenIdle_ && !Busy()) {
+        hideWhenIdle_ = false;
+        hide();
+    }
+}
+
+}  // namespace t720

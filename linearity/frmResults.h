@@ -1,0 +1,108 @@
+// The linearity window "Linearitätsmessung": renders the model of its controls
+// (LinearityState::controls) and hands the operator's actions to the linearity
+// logic. The supervision pass drives it as a LinearityPort (show, switch on/off,
+// the run, leaving and re-entering the linearity mode); the logic reaches it as a
+// WindowHost (paint now, yield).
+#pragma once
+
+#include "app/Clock.h"
+#include "app/SharedState.h"
+#include "linearity/DmmLink.h"
+#include "linearity/GridWidget.h"
+#include "linearity/LinearityState.h"
+#include "linearity/PictureWidget.h"
+#include "linearity/Scan.h"
+#include "linearity/WindowHost.h"
+#include "link/UsbCalLibrary.h"
+#include "supervision/MainWindowPort.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <string>
+
+namespace t720 {
+
+class frmResults final : public QWidget, public LinearityPort, public linearity::WindowHost {
+    Q_OBJECT
+  public:
+    // `identification` gives the connected calibrator's identification for the
+    // run records.
+    frmResults(SharedState& shared, UsbCalLibrary& library, DmmLink& dmm, Clock& clock,
+               std::function<std::string()> identification = {}, QWidget* parent = nullptr);
+
+    // --- LinearityPort ---
+    void Show() override;
+    void SetEnabled(bool enabled) override;
+    void Scan() override;
+    void ScanEnd() override;  // leaving the linearity mode: the grid is hidden
+    void Scanx() override;    // re-entering it: the window and the grid come back
+
+    // --- WindowHost ---
+    void Repaint() override;
+    void RepaintGrid() override;
+    void Yield() override;
+
+    // True while the run or the shunt search is on the stack: the program must not
+    // end before it has returned.
+    bool Busy() const { return scanning_ || searching_; }
+
+    // Brings the widgets to the model without firing handlers.
+    void Render();
+
+    linearity::LinearityState& State() { return state_; }
+    const linearity::ScanResult& LastScan() const { return lastScan_; }
+
+    // The operator's actions, as the widgets deliver them.
+    void CmdOptClick();
+    void OptiL1Click(int n);
+    void GridButton(int button, double xTwips, double yTwips, QPoint global);
+
+    // Widgets, named as the controls they show.
+    linearity::GridWidget* Results = nullptr;
+    linearity::PictureWidget* Picture1 = nullptr;
+    QFrame* Picture2 = nullptr;
+    QLabel* maxppm = nullptr;
+    QLabel* minppm = nullptr;
+    QGroupBox* Opti = nullptr;
+    std::array<QLabel*, 5> OptiL1{};
+    QLabel* OptiL3 = nullptr;
+    QLabel* OptiLcnt = nullptr;
+    QPushButton* CmdOpt = nullptr;
+    QStatusBar* StatusBar = nullptr;
+    QLabel* statusPanel1 = nullptr;
+    QLabel* statusPanel2 = nullptr;  // notes: the run record saved, or why not
+    QMenu* mnu_rsel = nullptr;
+    std::array<QAction*, 6> mnu_r{};
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void BuildLayout();
+    void PlaceSidePane();
+    void AfterBusy();
+
+    SharedState& shared_;
+    UsbCalLibrary& library_;
+    DmmLink& dmm_;
+    Clock& clock_;
+    std::function<std::string()> identification_;
+    linearity::LinearityState state_;
+    linearity::ScanResult lastScan_;
+    std::string note_;  // second status panel
+    QWidget* side_ = nullptr;
+    bool scanning_ = false;
+    bool searching_ = false;
+    bool hideWhenIdle_ = false;  // closed while busy: hide once the run has returned
+};
+
+}  // namespace t720

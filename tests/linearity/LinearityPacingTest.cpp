@@ -1,0 +1,107 @@
+// The linearity run as the operator meets it: the real supervision pass starts it
+// in the real results window, a click on that window's status bar stops it, the
+// pass ends the mode, and a re-display shows the run again without measuring.
+#include "LinearityTestSupport.h"
+#include "ScriptedDmm.h"
+#include "linearity/frmResults.h"
+#include "supervision/Supervisor.h"
+#include "tests/support/FakeMainWindow.h"
+#include "tests/support/FakeUsbLibrary.h"
+
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace t720 {
+namespace {
+
+using linearity::test::ScriptedDmm;
+using test::FakeClock;
+using test::FakeMainWindow;
+using test::FakeSerialPort;
+using test::FakeUsbLibrary;
+
+class LinearityPacingTest : public ::testing::Test {
+  protected:
+    LinearityPacingTest()
+        : comm1(clock), cal(s, comm1, lib, clock), win(s), dmmPort(clock), dmm(dmmPort, clock),
+          meter(dmmPort), sup(s, cal, win, [this]() -> LinearityPort& {
+              if (!results) results = std::make_unique<frmResults>(s, lib, dmm, clock);
+              return *results;
+          }) {
+        s.RangeIdx = 1;
+        s.RangeTab = {0, 2, 5, 10, 20, 100, 1000};
+        meter.reading1 = meter.reading2 = linearity::test::kSkewed;
+    }
+
+    // Ticks until one has run a pass.
+    void Pass() {
+        do sup.TimerTick();
+        while (s.TickCountdown != 10);
+    }
+    int TapCommands() const {
+        int n = 0;
+        for (const auto& call : lib.calls) n += call.command.rfind("K1Y ", 0) == 0;
+        return n;
+    }
+
+    SharedState s;
+    FakeClock clock;
+    FakeSerialPort comm1;
+    FakeUsbLibrary lib;
+    Calibrator cal;
+    FakeMainWindow win;
+    FakeSerialPort dmmPort;
+    DmmLink dmm;
+    ScriptedDmm meter;
+    std::unique_ptr<frmResults> results;
+    Supervisor sup;
+};
+
+TEST_F(LinearityPacingTest, StopFromTheResultsWindowThenShowTheRunAgain) {
+    sup.OpenComPort(kLinkUsb, false);
+    ASSERT_EQ(s.LinkState, kLinkConnected);
+
+    // The operator clicks the results window's status bar while row 3 is measured;
+    // the click is handled at the row's yield.
+    meter.onQuery = [&](int query, std::vector<ScriptedDmm::Reply>&) {
+        if (query == 5)
+            QTimer::singleShot(0, qApp, [&] { QTest::mouseClick(results->statusPanel1, Qt::LeftButton); });
+        return false;
+    };
+    s.ScanRequest = true;  // "Spez"
+    Pass();
+
+    ASSERT_TRUE(results);
+    EXPECT_EQ(results->LastScan().outcome, linearity::ScanResult::Outcome::Stopped);
+    EXPECT_EQ(TapCommands(), 3);
+    EXPECT_EQ(dmmPort.lines.back(), "SYST:LOC");
+    const linearity::GridModel& grid = results->State().controls.Results;
+    EXPECT_FALSE(grid.Cell(3, 2).text.empty());
+    EXPECT_TRUE(grid.Cell(4, 1).text.empty());
+
+    // The same pass ended the linearity mode.
+    EXPECT_EQ(s.LinkState, kLinkConnected);
+    EXPECT_TRUE(s.ScanEnded);
+    EXPECT_FALSE(s.StopRequest);
+    EXPECT_TRUE(win.enabled);
+    EXPECT_EQ(win.log.back(), "main on");
+    EXPECT_FALSE(results->isEnabled());
+    EXPECT_TRUE(results->isVisible());  // switched off, not hidden
+    EXPECT_FALSE(results->Results->isVisibleTo(results.get()));
+
+    // Right click on "Spez": the run is shown again, not measured again.
+    s.LinkState = kLinkRedisplay;
+    Pass();
+    EXPECT_EQ(s.LinkState, kLinkLinearityRun);
+    EXPECT_TRUE(results->isEnabled());
+    EXPECT_TRUE(results->Results->isVisible());
+    EXPECT_EQ(TapCommands(), 3);
+    EXPECT_EQ(results->Results->CellText(3, 0), "R 114");
+}
+
+}  // namespace
+}  // namespace t720

@@ -1,0 +1,198 @@
+// The linearity window's wiring on the offscreen platform: it shows the model,
+// and the operator's mouse actions reach the linearity logic. The logic itself is
+// tested without widgets.
+#include "linearity/frmResults.h"
+
+#include "LinearityTestSupport.h"
+#include "ScriptedDmm.h"
+#include "tests/support/FakeUsbLibrary.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace t720 {
+namespace {
+
+using linearity::test::ScriptedDmm;
+using test::FakeClock;
+using test::FakeSerialPort;
+using test::FakeUsbLibrary;
+
+class frmResultsTest : public ::testing::Test {
+  protected:
+    frmResultsTest()
+        : port(clock), dmm(port, clock), meter(port),
+          window(s, lib, dmm, clock, [] { return std::string("T720S09 V2.01"); }) {
+        meter.reading1 = linearity::test::kSkewed;
+        meter.reading2 = linearity::test::kSkewed;
+        meter.reading1[4] += 3e-6f;  // the two readings of row 4 disagree
+        s.LinkState = kLinkLinearityRun;
+        window.resize(1300, 680);
+        window.Show();
+        window.Scan();
+    }
+
+    linearity::LinearityState& State() { return window.State(); }
+    const linearity::GridModel& Grid() { return window.State().controls.Results; }
+    QPoint CellCentre(int row, int col) { return window.Results->CellRect(row, col).center(); }
+
+    // Runs `during` from the first event-loop pass inside the next operation.
+    static void DuringNextYield(std::function<void()> during) {
+        QTimer::singleShot(0, qApp, std::move(during));
+    }
+
+    SharedState s;
+    FakeClock clock;
+    FakeSerialPort port;
+    DmmLink dmm;
+    ScriptedDmm meter;
+    FakeUsbLibrary lib;
+    frmResults window;
+};
+
+TEST_F(frmResultsTest, ShowsTheRunFromTheModel) {
+    ASSERT_EQ(window.LastScan().outcome, linearity::ScanResult::Outcome::Completed);
+    EXPECT_EQ(window.windowTitle(), QString::fromUtf8("Linearitätsmessung"));
+
+    // The grid was laid out for the widget's own size.
+    EXPECT_NEAR(Grid().width, window.Results->SizeInTwips().width(), 1.0);
+    const auto* grid = window.Results;
+    EXPECT_EQ(grid->CellText(0, 0), "copy");
+    EXPECT_EQ(grid->CellText(1, 0), "R 116");
+    EXPECT_EQ(grid->CellBackground(1, 0), window.palette().color(QPalette::Button));
+    EXPECT_EQ(grid->CellText(1, 1), QString::fromStdString(Grid().Cell(1, 1).text));
+    EXPECT_EQ(grid->CellAlignment(1, 1), Qt::AlignRight | Qt::AlignVCenter);
+    EXPECT_EQ(grid->CellAlignment(1, 4), Qt::AlignCenter);
+    EXPECT_EQ(grid->CellForeground(4, 2), QColor(255, 0, 0));
+    EXPECT_EQ(grid->CellForeground(5, 2), QColor(0, 0, 0));
+    EXPECT_EQ(grid->CellText(0, 8), "d% ppm");
+    const Colour curve = Grid().Cell(3, 8).backColour;
+    EXPECT_EQ(grid->CellBackground(3, 8), QColor(RedOf(curve), GreenOf(curve),
+                                                 BlueOf(curve)));
+    EXPECT_LT(grid->CellRect(20, 9).bottom(), grid->height());
+    EXPECT_LT(grid->CellRect(20, 9).right(), grid->width());
+
+    EXPECT_TRUE(window.Picture1->isVisible());
+    EXPECT_FALSE(window.Picture1->Shown().primitives.empty());
+    EXPECT_EQ(window.minppm->text(), QString::fromStdString(State().controls.minppm.caption));
+    EXPECT_TRUE(window.CmdOpt->isVisible());
+    EXPECT_EQ(window.CmdOpt->text(), "Optimierung");
+    EXPECT_EQ(window.statusPanel1->text(), "Stopp: hier klicken ->");
+    EXPECT_TRUE(window.statusPanel2->text().startsWith("Saved ")) << window.statusPanel2->text().toStdString();
+    // Picture2 stands beside the lower half of the grid.
+    EXPECT_GT(window.Picture2->y(), window.Results->height() / 3);
+}
+
+TEST_F(frmResultsTest, RightClickInTheShuntColumnChoosesFromThePopUpMenu) {
+    DuringNextYield([&] {
+        ASSERT_TRUE(window.mnu_rsel->isVisible());
+        EXPECT_TRUE(window.mnu_r[0]->isChecked());  // the row's choice so far
+        EXPECT_EQ(window.Results->CellBackground(4, 3), QColor(255, 255, 0));
+        window.mnu_rsel->setActiveAction(window.mnu_r[3]);
+        QTest::keyClick(window.mnu_rsel, Qt::Key_Return);
+    });
+    QTest::mousePress(window.Results, Qt::RightButton, {}, CellCentre(4, 3));
+    EXPECT_EQ(State().RowShunt[4], 3);
+    EXPECT_EQ(window.Results->CellText(4, 3), "  750 kOhm");
+    EXPECT_EQ(window.Results->CellBackground(4, 3), QColor(0xE0, 0xE0, 0xE0));
+    EXPECT_EQ(window.Results->CellText(0, 9), "d% tst");  // evaluated with the shunt
+
+    // Dismissed without a choice: the row keeps its shunt.
+    DuringNextYield([&] {
+        EXPECT_TRUE(window.mnu_r[3]->isChecked());
+        QTest::keyClick(window.mnu_rsel, Qt::Key_Escape);
+    });
+    QTest::mousePress(window.Results, Qt::RightButton, {}, CellCentre(4, 3));
+    EXPECT_EQ(State().RowShunt[4], 3);
+    EXPECT_EQ(window.Results->CellText(4, 3), "  750 kOhm");
+
+    // Other columns open nothing.
+    QTest::mousePress(window.Results, Qt::RightButton, {}, CellCentre(4, 2));
+    EXPECT_FALSE(window.mnu_rsel->isVisible());
+}
+
+TEST_F(frmResultsTest, LeftClickOnCopyPutsTheGridOnTheClipboard) {
+    QGuiApplication::clipboard()->clear();
+    QTest::mousePress(window.Results, Qt::LeftButton, {}, CellCentre(0, 0));
+    const QString text = QGuiApplication::clipboard()->text();
+    EXPECT_EQ(text.count(QStringLiteral("\r\n")), 21);
+    EXPECT_EQ(text.count(u'\t'), 21 * 9);
+    EXPECT_TRUE(text.startsWith(QStringLiteral("copy\t1.MW in V\t2.MW in V\tR Shunt")));
+    EXPECT_EQ(window.statusPanel1->text(), "Copied");
+}
+
+TEST_F(frmResultsTest, AStatusBarClickIsTheStopRequestWhileTheWindowIsOn) {
+    QTest::mouseClick(window.statusPanel2, Qt::LeftButton);
+    EXPECT_TRUE(s.StopRequest);
+    s.StopRequest = false;
+    window.SetEnabled(false);  // the linearity mode has ended
+    QTest::mouseClick(window.statusPanel1, Qt::LeftButton);
+    EXPECT_FALSE(s.StopRequest);
+}
+
+TEST_F(frmResultsTest, SummaryLinesTakeClicksOnlyOnceTheFrameIsEnabled) {
+    linearity::LinearityState& st = State();
+    st.BestShunt[1][2] = 3;
+    st.controls.OptiL1[1] = "1 Rs:  Bew=     1.0";
+    st.controls.Opti.enabled = false;
+    window.Render();
+    QTest::mouseClick(window.OptiL1[1], Qt::LeftButton);
+    EXPECT_EQ(st.RowShunt[2] + st.RowShunt[19], 0);
+
+    st.controls.Opti.enabled = true;
+    window.Render();
+    QTest::mouseClick(window.OptiL1[1], Qt::LeftButton);
+    EXPECT_EQ(st.RowShunt[2] + st.RowShunt[19], 3);
+    const int row = st.RowShunt[2] == 3 ? 2 : 19;
+    EXPECT_EQ(window.Results->CellText(row, 3), "  750 kOhm");
+}
+
+TEST_F(frmResultsTest, LeavingTheModeDuringTheSearchEndsTheSearch) {
+    bool busyMeanwhile = false;
+    DuringNextYield([&] {
+        // What the supervision pass does with a stop click it sees first.
+        busyMeanwhile = window.Busy();
+        s.StopRequest = false;
+        window.ScanEnd();
+        window.SetEnabled(false);
+    });
+    window.CmdOpt->click();
+
+    EXPECT_TRUE(busyMeanwhile);
+    EXPECT_FALSE(window.Busy());
+    EXPECT_FALSE(s.StopRequest);
+    const auto& lines = State().controls.OptiL1;
+    EXPECT_EQ(lines[0].rfind("0 Rs:", 0), 0u);
+    EXPECT_EQ(lines[1].rfind("1 Rs:", 0), 0u);
+    EXPECT_TRUE(lines[3].empty());  // never searched
+    EXPECT_TRUE(lines[4].empty());
+    EXPECT_LT(State().EvalCount, 1176);  // the search for two shunts was cut short
+    EXPECT_FALSE(window.Results->isVisibleTo(&window));
+    EXPECT_TRUE(window.CmdOpt->isVisibleTo(&window));
+}
+
+TEST_F(frmResultsTest, ClosingWaitsForTheSearchAndOnlyHidesTheWindow) {
+    bool closed = true;
+    DuringNextYield([&] { closed = window.close(); });
+    window.CmdOpt->click();
+    EXPECT_FALSE(closed);            // refused while the search was on the stack...
+    EXPECT_FALSE(window.Busy());     // ...which the close asked to stop
+    EXPECT_FALSE(window.isVisible());  // and the window went once it had returned
+    EXPECT_TRUE(State().controls.OptiL1[4].empty());
+
+    // The supervision brings it back to show the last run again.
+    s.StopRequest = false;
+    window.Scanx();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(window.Results->isVisible());
+
+    // Closed while idle in the linearity mode: hidden, and the mode is to end.
+    EXPECT_TRUE(window.close());
+    EXPECT_TRUE(s.StopRequest);
+}
+
+}  // namespace
+}  // namespace t720
