@@ -4,10 +4,13 @@
 #include <QApplication>
 #include <QStringList>
 #include <cstdio>
+#include <memory>
 
 #include "app/SharedState.h"
 #include "app/SignalWatcher.h"
 #include "app/StoredSettings.h"
+#include "linearity/DmmLink.h"
+#include "linearity/frmResults.h"
 #include "link/Calibrator.h"
 #include "link/QtSerialPort.h"
 #include "link/UsbCalLibrary.h"
@@ -26,9 +29,23 @@ int main(int argc, char** argv) {
     auto library = t720::MakeLoadedUsbCalLibrary(t720::UsbLibrarySearch::FromEnvironment());
     t720::Calibrator calibrator(state, comm1, *library, t720::RealClock());
     t720::MainPanel panel(state, calibrator);
-    t720::Supervisor supervisor(state, calibrator, panel);
+
+    // The linearity window and its DMM line (`MSComm2`); the window is made the
+    // first time a run needs it and lives until the program ends.
+    t720::QtSerialPort comm2;
+    t720::DmmLink dmm(comm2, t720::RealClock());
+    std::unique_ptr<t720::frmResults> results;
+    t720::Supervisor supervisor(state, calibrator, panel, [&]() -> t720::LinearityPort& {
+        if (!results)
+            results = std::make_unique<t720::frmResults>(
+                state, *library, dmm, t720::RealClock(),
+                [&supervisor] { return supervisor.Identification(); });
+        return *results;
+    });
     panel.Attach(&supervisor);
     t720::frmTor720 window(panel, supervisor, state);
+    // A close (or a signal) waits until a run or a shunt search has returned.
+    window.SetBusyQuery([&] { return results && results->Busy(); });
 
     t720::SettingsFile settings;
     window.SetShutdown([&] {
