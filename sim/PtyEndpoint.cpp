@@ -122,15 +122,17 @@ void PtyEndpoint::HangUp() {
     if (openerWatch_) loop_.Unwatch(*openerWatch_);
     openerWatch_.reset();
     openerEvents_.Reset();
-    master_.Reset();
-    slave_.Reset();
     // Leave the link in place but leading nowhere: devpts names are numbers only,
-    // so this target can never exist, and nobody reaches a reused pty number.
+    // so this target can never exist, and nobody reaches a reused pty number. This
+    // comes before the close, so a program that reopens the moment it sees the
+    // hang-up finds the path gone rather than a dying pty.
     try {
         PointLinkAt(ptyName_ + ".hung-up");
     } catch (const std::filesystem::filesystem_error&) {
         // The directory went away; then there is no link to mislead anyone.
     }
+    master_.Reset();
+    slave_.Reset();
     ptyName_.clear();
 }
 
