@@ -1,0 +1,114 @@
+// The program itself, started like an operator starts it (on the offscreen
+// platform): start-up, polling and the end by SIGTERM, on both kinds of link.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include "sim/BenchServer.h"
+#include "tests/support/ChildProcess.h"
+
+namespace t720 {
+namespace {
+
+using test::ChildProcess;
+
+class ProgramTest : public ::testing::Test {
+protected:
+    QString Ini() const { return dir.filePath("config/ZORTorT720/ZORTorT720.ini"); }
+    void WriteIni(const QString& text) {
+        QDir().mkpath(dir.filePath("config/ZORTorT720"));
+        QFile f(Ini());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text.toUtf8());
+    }
+    std::vector<std::pair<std::string, std::string>> Env() const {
+        return {{"QT_QPA_PLATFORM", "offscreen"},
+                {"XDG_CONFIG_HOME", dir.filePath("config").toStdString()},
+                {"XDG_DATA_HOME", dir.filePath("data").toStdString()},
+                {"XDG_RUNTIME_DIR", dir.path().toStdString()}};
+    }
+    void ExpectSaved(const char* connection) {
+        QSettings ini(Ini(), QSettings::IniFormat);
+        EXPECT_EQ(ini.value("Properties/Connection").toString(), connection);
+        for (const char* key : {"T720Range", "T720Chann", "T720Signe", "T720Proze", "T720COMxincr"})
+            EXPECT_TRUE(ini.contains(QString("Properties/") + key)) << key;
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(ProgramTest, UsbLinkFromStartToSigterm) {
+    // Any library with the two entry points will do; this one reports every call.
+    int calls[2];
+    ASSERT_EQ(pipe2(calls, O_CLOEXEC), 0);
+    auto env = Env();
+    env.push_back({"T720_USBCAL_LIBRARY", T720_RECORDER_LIBRARY});
+    env.push_back({"T720_RECORDER_FD", std::to_string(calls[1])});
+    ChildProcess program({test::BuiltProgram("t720"), {"/DEV=2", "/ID=ABC"}, env, {calls[1]}});
+    close(calls[1]);
+    ASSERT_TRUE(program.Started());
+
+    test::LineSource log(calls[0]);
+    std::vector<std::string> seen;
+    int polls = 0;
+    while (polls < 10) {
+        const auto line = log.Next();
+        ASSERT_TRUE(line) << "the program stopped calling the library\n" << program.Output();
+        seen.push_back(*line);
+        polls += line->find("[K1B") != std::string::npos;
+    }
+    program.Signal(SIGTERM);
+    for (auto line = log.Next(); line; line = log.Next()) seen.push_back(*line);
+    close(calls[0]);
+    EXPECT_EQ(program.Wait(), 0) << program.Output();
+
+    ASSERT_GE(seen.size(), 8u);
+    EXPECT_EQ(seen[0], "CalCommand -1 [] [] 0");                  // the link selection
+    EXPECT_EQ(seen[1], "GetUSBDeviceInfo [2] [ABC]");              // searched with the switches
+    EXPECT_EQ(seen[2], "CalCommand 0 [REC-0815] [K1A 128, 0, 6, 0] 0");  // range probe
+    EXPECT_EQ(seen[3], "CalCommand 0 [REC-0815] [K1B 0,0,0, 0] 1");
+    EXPECT_EQ(seen[4], "CalCommand 0 [REC-0815] [K1A 0, 0, 1, 0] 0");    // first poll
+    EXPECT_EQ(seen[6], "CalCommand -1 [] [] 0");                  // end of start-up
+    EXPECT_EQ(seen.back(), "CalCommand 0 [REC-0815] [DCL] 0");      // shutdown
+    ExpectSaved("1");
+}
+
+TEST_F(ProgramTest, SerialLinkFromStartToSigterm) {
+    const std::string link = dir.filePath("cal").toStdString();
+    sim::BenchOptions options;
+    options.calibratorLink = link;
+    sim::BenchServer bench(options);
+    bench.Start();
+    WriteIni(QString("[Ports]\nCOM1=%1\n\n[Properties]\nConnection=2\nT720Proze=3\n")
+                 .arg(QString::fromStdString(link)));
+
+    ChildProcess program({test::BuiltProgram("t720"), {}, Env(), {}});
+    ASSERT_TRUE(program.Started());
+    // Identification, probe, then polls.
+    ASSERT_TRUE(bench.WaitForReceived(16, test::kProgramPatience)) << program.Output();
+    program.Signal(SIGTERM);
+    EXPECT_EQ(program.Wait(), 0) << program.Output();
+    bench.Stop();
+
+    const auto lines = bench.WithCalibrator([](sim::CalibratorModel& m) {
+        return std::vector<std::string>(m.received().begin(), m.received().end());
+    });
+    ASSERT_GE(lines.size(), 7u);
+    EXPECT_EQ(lines[0], "SNR?0");
+    EXPECT_EQ(lines[1], "SNR?1");
+    EXPECT_EQ(lines[2], "K1A 128, 3, 6, 0");
+    EXPECT_EQ(lines[4], "K1A 0, 3, 1, 0");
+    EXPECT_EQ(lines.back(), "DCL");
+    ExpectSaved("2");
+    QSettings ini(Ini(), QSettings::IniFormat);
+    EXPECT_EQ(ini.value("Properties/T720Proze").toString(), "3");
+    EXPECT_EQ(ini.value("Ports/COM1").toString().toStdString(), link);
+}
+
+}  // namespace
+}  // namespace t720
