@@ -32,3 +32,32 @@ t720_build() {
     cmake -S . -B "$dir" -G Ninja "$@"
     cmake --build "$dir" -j "$(nproc)"
 }
+
+# For the libFuzzer targets.
+T720_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+
+# t720_build_fuzz TARGET...: the clang tree with every library instrumented for
+# coverage, address and undefined-behaviour checks; builds only the given targets.
+t720_build_fuzz() {
+    CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DT720_FUZZ=ON > /dev/null
+    cmake --build build-fuzz -j "$(nproc)" --target "$@"
+}
+
+# t720_fuzz TARGET SECONDS: runs one target from its seed corpus; non-zero on a crash.
+t720_fuzz() {
+    local target=$1 seconds=$2 work
+    work=$(mktemp -d)
+    mkdir -p build-fuzz/artifacts
+    local rc=0
+    build-fuzz/fuzz/"$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+        -print_final_stats=1 -artifact_prefix=build-fuzz/artifacts/"$target"- \
+        "$work" tests/fuzz/corpus/"$target" > build-fuzz/"$target".log 2>&1 || rc=$?
+    rm -rf "$work"
+    if [ $rc -ne 0 ]; then
+        echo "FUZZ $target FAILED (see build-fuzz/$target.log):"
+        tail -n 40 build-fuzz/"$target".log
+        return 1
+    fi
+    echo "fuzz $target: $(grep -E 'stat::number_of_executed_units' build-fuzz/"$target".log | awk '{print $2}') runs, no crash"
+}
