@@ -6,6 +6,7 @@ T720_BUILD_PACKAGES=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-serialport-dev libgl-dev
     libgtest-dev libgmock-dev
+    fonts-dejavu-core
 )
 
 t720_install_packages() {
