@@ -1,5 +1,6 @@
 #include "sim/OutputQueue.h"
 
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -19,9 +20,10 @@ void OutputQueue::Append(std::string_view bytes) {
     buffer_.append(bytes);
 }
 
-OutputQueue::WriteResult OutputQueue::WriteTo(int fd) {
+OutputQueue::WriteResult OutputQueue::Drain(int fd, bool socket) {
     while (!empty()) {
-        const ssize_t n = ::write(fd, buffer_.data() + head_, size());
+        const ssize_t n = socket ? ::send(fd, buffer_.data() + head_, size(), MSG_NOSIGNAL)
+                                 : ::write(fd, buffer_.data() + head_, size());
         if (n < 0) {
             if (errno == EINTR) continue;
             return errno == EAGAIN || errno == EWOULDBLOCK ? WriteResult::WouldBlock

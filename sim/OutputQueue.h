@@ -22,7 +22,9 @@ class OutputQueue {
 
     enum class WriteResult { Drained, WouldBlock, Failed };
     // Writes as much as `fd` takes now. Failed: the descriptor refused (errno kept).
-    WriteResult WriteTo(int fd);
+    WriteResult WriteTo(int fd) { return Drain(fd, false); }
+    // The same for a socket, whose peer may have gone: no SIGPIPE, just Failed.
+    WriteResult SendTo(int fd) { return Drain(fd, true); }
 
     bool empty() const { return head_ == buffer_.size(); }
     size_t size() const { return buffer_.size() - head_; }
@@ -30,6 +32,8 @@ class OutputQueue {
     void Clear();
 
   private:
+    WriteResult Drain(int fd, bool socket);
+
     size_t cap_;
     std::string buffer_;
     size_t head_ = 0;  // bytes before it have been written

@@ -1,5 +1,7 @@
-// t720-bench: the simulated calibrator on a pseudo-terminal, for the demo and for
-// trying the program by hand. Runs until SIGINT or SIGTERM, then removes its link.
+// t720-bench: the simulated calibrator on a pseudo-terminal and/or the socket of the
+// stand-in USB library, and the DMM on a pseudo-terminal of its own, for the demo
+// and for trying the program by hand. Runs until SIGINT or SIGTERM, then removes
+// its links and its socket.
 #include <getopt.h>
 #include <poll.h>
 #include <signal.h>
@@ -24,11 +26,19 @@ using t720::sim::TransportFaults;
 
 constexpr int kUsageError = 2;
 
-constexpr const char* kUsage = R"(Usage: t720-bench --calibrator-link PATH [options]
+constexpr const char* kUsage = R"usage(Usage: t720-bench [--calibrator-link PATH] [--socket PATH | --usb] [options]
 
-Serves a simulated T720 calibrator on a pseudo-terminal and makes PATH a symbolic
-link to it (missing directories are created, a stale link is replaced). Runs until
-SIGINT or SIGTERM, then removes the link.
+Serves one simulated T720 calibrator, reachable two ways:
+  --calibrator-link PATH  on a pseudo-terminal; PATH becomes a symbolic link to it
+                          (missing directories are created, a stale link is replaced)
+  --socket PATH        on the local socket PATH, for the stand-in USB library
+                       (build/bin/libzorusbcal.so), which connects to the path in
+                       T720_BENCH_SOCKET, or to the per-user default:
+                       $XDG_RUNTIME_DIR/t720-bench.sock, else /tmp/t720-bench-<uid>.sock
+  --usb                the same on the per-user default path
+At least one of them is required. A stale socket file is replaced; a socket that
+another bench serves is left alone. Runs until SIGINT or SIGTERM, then removes
+its links and its socket.
 
 Identity and variant:
   --serial TEXT        serial number, answer to SNR?1 (default T720-40211)
@@ -41,7 +51,7 @@ Faults of the calibrator:
   --condition N        answer setting commands with the condition digit N (1..8)
   --refuse             answer every line with "?"
 
-Faults of the line:
+Faults of the calibrator's serial line (its pseudo-terminal only):
   --garbage            random bytes (with NUL and bytes above 0x7F, no LF) before every answer
   --garbage-instead    random bytes instead of every answer (no line feed at all)
   --pieces             every answer in chunks of 1-2 bytes a few milliseconds apart
@@ -50,8 +60,26 @@ Faults of the line:
                        (at most 4 MiB)
   --hangup-after N     answer N lines, then close the pty when the next line arrives
 
+Faults of the USB library:
+  --usb-fail           every CalCommand fails (non-zero result); nothing reaches the calibrator
+  --usb-absent         GetUSBDeviceInfo finds no calibrator (negative status)
+  --usb-count0         answers come back with count 0
+  --usb-cp             the calibrator sits behind a VLM's communication processor:
+                       its serial number reads "CP" + serial
+  --usb-null-ident     the identification comes back as "(null)"
+
+The DMM of the linearity measurement (it measures the taps the calibrator's last
+K1Y selected on a divider of ten resistors with 1 V across it):
+  --dmm-link PATH      serve the DMM on a pseudo-terminal; PATH becomes a symbolic link
+  --divider-seed N     seed of the resistors' errors (within +-60 ppm) and of the
+                       noise (default 720)
+  --dmm-delay SECONDS  every DMM answer held back by SECONDS (the program waits 1.5 s)
+  --dmm-silent         the DMM answers nothing
+  --dmm-silent-after N answer N readings, then no further readings
+  --dmm-garbage-after N  answer N readings, then readings that hold no number
+
   --help               this text
-)";
+)usage";
 
 [[noreturn]] void UsageError(const std::string& message) {
     std::cerr << "t720-bench: " << message << "\nTry 't720-bench --help'.\n";
@@ -68,12 +96,12 @@ long ParseInteger(const char* text, const char* option, long lo, long hi) {
     return value;
 }
 
-double ParseSeconds(const char* text) {
+double ParseSeconds(const char* text, const char* option) {
     errno = 0;
     char* end = nullptr;
     const double value = std::strtod(text, &end);
     if (errno != 0 || end == text || *end != '\0' || !(value >= 0.0 && value <= 3600.0))
-        UsageError(std::string("--late wants seconds from 0 to 3600, not '") + text + "'");
+        UsageError(std::string(option) + " wants seconds from 0 to 3600, not '" + text + "'");
     return value;
 }
 
@@ -92,6 +120,19 @@ enum Option {
     kLate,
     kFlood,
     kHangUpAfter,
+    kSocket,
+    kUsb,
+    kUsbFail,
+    kUsbAbsent,
+    kUsbCount0,
+    kUsbCp,
+    kUsbNullIdent,
+    kDmmLink,
+    kDividerSeed,
+    kDmmDelay,
+    kDmmSilent,
+    kDmmSilentAfter,
+    kDmmGarbageAfter,
     kHelp,
 };
 
@@ -111,10 +152,25 @@ BenchOptions ParseOptions(int argc, char** argv) {
         {"late", required_argument, nullptr, kLate},
         {"flood", required_argument, nullptr, kFlood},
         {"hangup-after", required_argument, nullptr, kHangUpAfter},
+        {"socket", required_argument, nullptr, kSocket},
+        {"usb", no_argument, nullptr, kUsb},
+        {"usb-fail", no_argument, nullptr, kUsbFail},
+        {"usb-absent", no_argument, nullptr, kUsbAbsent},
+        {"usb-count0", no_argument, nullptr, kUsbCount0},
+        {"usb-cp", no_argument, nullptr, kUsbCp},
+        {"usb-null-ident", no_argument, nullptr, kUsbNullIdent},
+        {"dmm-link", required_argument, nullptr, kDmmLink},
+        {"divider-seed", required_argument, nullptr, kDividerSeed},
+        {"dmm-delay", required_argument, nullptr, kDmmDelay},
+        {"dmm-silent", no_argument, nullptr, kDmmSilent},
+        {"dmm-silent-after", required_argument, nullptr, kDmmSilentAfter},
+        {"dmm-garbage-after", required_argument, nullptr, kDmmGarbageAfter},
         {"help", no_argument, nullptr, kHelp},
         {nullptr, 0, nullptr, 0},
     };
     BenchOptions o;
+    bool socketGiven = false;
+    bool usbDefault = false;
     opterr = 0;
     for (;;) {
         const int index = optind;
@@ -163,7 +219,7 @@ BenchOptions ParseOptions(int argc, char** argv) {
                 break;
             case kLate:
                 line.late = true;
-                line.lateSeconds = ParseSeconds(optarg);
+                line.lateSeconds = ParseSeconds(optarg, "--late");
                 break;
             case kFlood:
                 line.flood = true;
@@ -174,6 +230,50 @@ BenchOptions ParseOptions(int argc, char** argv) {
                 line.hangUpAfterLines =
                     static_cast<int>(ParseInteger(optarg, "--hangup-after", 1, 1000000000));
                 break;
+            case kSocket:
+                if (*optarg == '\0') UsageError("--socket wants a path");
+                o.usbSocket = optarg;
+                socketGiven = true;
+                break;
+            case kUsb:
+                usbDefault = true;
+                break;
+            case kUsbFail:
+                o.usbFaults.fail = true;
+                break;
+            case kUsbAbsent:
+                o.usbFaults.absent = true;
+                break;
+            case kUsbCount0:
+                o.usbFaults.count0 = true;
+                break;
+            case kUsbCp:
+                o.usbFaults.cpRoute = true;
+                break;
+            case kUsbNullIdent:
+                o.usbFaults.nullIdent = true;
+                break;
+            case kDmmLink:
+                o.dmmLink = optarg;
+                break;
+            case kDividerSeed:
+                o.dividerSeed =
+                    static_cast<uint32_t>(ParseInteger(optarg, "--divider-seed", 0, 4294967295L));
+                break;
+            case kDmmDelay:
+                o.dmmFaults.delaySeconds = ParseSeconds(optarg, "--dmm-delay");
+                break;
+            case kDmmSilent:
+                o.dmmFaults.silent = true;
+                break;
+            case kDmmSilentAfter:
+                o.dmmFaults.silentAfter =
+                    static_cast<int>(ParseInteger(optarg, "--dmm-silent-after", 0, 1000000000));
+                break;
+            case kDmmGarbageAfter:
+                o.dmmFaults.garbageAfter =
+                    static_cast<int>(ParseInteger(optarg, "--dmm-garbage-after", 0, 1000000000));
+                break;
             case kHelp:
                 std::cout << kUsage;
                 std::exit(0);
@@ -183,7 +283,15 @@ BenchOptions ParseOptions(int argc, char** argv) {
         }
     }
     if (optind < argc) UsageError(std::string("unexpected argument '") + argv[optind] + "'");
-    if (o.calibratorLink.empty()) UsageError("--calibrator-link PATH is required");
+    if (socketGiven && usbDefault) UsageError("--socket PATH and --usb exclude each other");
+    if (usbDefault) {
+        o.usbSocket = t720::sim::DefaultUsbSocketPath();
+        if (o.usbSocket.empty()) UsageError("the default socket path is too long; use --socket PATH");
+    }
+    if (o.calibratorLink.empty() && o.usbSocket.empty())
+        UsageError("at least one of --calibrator-link PATH, --socket PATH or --usb is required");
+    if (!o.dmmLink.empty() && o.dmmLink == o.calibratorLink)
+        UsageError("--dmm-link and --calibrator-link need paths of their own");
     if (o.identity.serial.find_first_of("\r\n") != std::string::npos ||
         o.identity.ident.find_first_of("\r\n") != std::string::npos)
         UsageError("--serial and --ident must not contain line breaks");
@@ -213,6 +321,29 @@ std::string DescribeFaults(const BenchOptions& o) {
         add("flood of " + std::to_string(line.floodBytes) + " bytes before the first answer");
     if (line.hangUpAfterLines > 0)
         add("hang-up after " + std::to_string(line.hangUpAfterLines) + " lines");
+    const auto& usb = o.usbFaults;
+    if (usb.fail) add("USB calls fail");
+    if (usb.absent) add("no USB device");
+    if (usb.count0) add("USB answers with count 0");
+    if (usb.cpRoute) add("USB route through a CP");
+    if (usb.nullIdent) add("USB identification (null)");
+    return out.tellp() > 0 ? out.str() : "none";
+}
+
+std::string DescribeDmmFaults(const BenchOptions& o) {
+    std::ostringstream out;
+    const auto add = [&out](const std::string& fault) {
+        out << (out.tellp() > 0 ? ", " : "") << fault;
+    };
+    const auto& dmm = o.dmmFaults;
+    if (dmm.delaySeconds > 0.0) {
+        std::ostringstream late;
+        late << "answers " << dmm.delaySeconds << " s late";
+        add(late.str());
+    }
+    if (dmm.silent) add("silent");
+    if (dmm.silentAfter) add("silent after " + std::to_string(*dmm.silentAfter) + " readings");
+    if (dmm.garbageAfter) add("garbage after " + std::to_string(*dmm.garbageAfter) + " readings");
     return out.tellp() > 0 ? out.str() : "none";
 }
 
@@ -250,15 +381,29 @@ int main(int argc, char** argv) {
         });
         const auto identity = server.WithCalibrator([](const auto& m) { return m.identity(); });
         const int channels = server.WithCalibrator([](const auto& m) { return m.Channels(); });
-        std::cout << "t720-bench: serving the calibrator on " << options.calibratorLink << " -> "
-                  << server.CalibratorPtyName() << '\n'
-                  << "  identity: serial \"" << identity.serial << "\", identification \""
+        if (!options.calibratorLink.empty())
+            std::cout << "t720-bench: serving the calibrator on " << options.calibratorLink
+                      << " -> " << server.CalibratorPtyName() << '\n';
+        if (!options.usbSocket.empty())
+            std::cout << "t720-bench: serving the USB library's calibrator on the socket "
+                      << options.usbSocket << '\n';
+        if (!options.dmmLink.empty())
+            std::cout << "t720-bench: serving the DMM on " << options.dmmLink << " -> "
+                      << server.DmmPtyName() << '\n';
+        std::cout << "  identity: serial \"" << identity.serial << "\", identification \""
                   << identity.ident << "\"\n"
                   << "  variant: " << identity.ranges << " ranges, " << channels << " channels\n"
-                  << "  faults: " << DescribeFaults(options) << '\n'
-                  << std::flush;
+                  << "  faults: " << DescribeFaults(options) << '\n';
+        if (!options.dmmLink.empty())
+            std::cout << "  DMM: divider seed " << options.dividerSeed << ", faults "
+                      << DescribeDmmFaults(options) << '\n';
+        std::cout << std::flush;
         server.Run();
-        std::cout << "t720-bench: stopped, " << options.calibratorLink << " removed" << std::endl;
+        std::string removed;
+        for (const std::string* path :
+             {&options.calibratorLink, &options.usbSocket, &options.dmmLink})
+            if (!path->empty()) removed += (removed.empty() ? "" : ", ") + *path;
+        std::cout << "t720-bench: stopped, " << removed << " removed" << std::endl;
     } catch (const std::invalid_argument& e) {
         std::cerr << "t720-bench: " << e.what() << '\n';
         return kUsageError;
