@@ -161,6 +161,31 @@ TEST_F(BenchOverPty, HangUpAfterLinesAnswersThemAndDropsTheNext) {
     EXPECT_EQ(reopened.Query("DCL"), "0\r\n");
 }
 
+// The DMM's pty beside the calibrator's: its readings follow the taps the
+// calibrator holds, and its answer delay is the line's.
+TEST(BenchDmm, ReadsTheSelectedTapsAndHoldsAnswersBackWhenAskedTo) {
+    test::TempDir dir;
+    BenchServer server(BenchOptions{.calibratorLink = dir / "cal", .dmmLink = dir / "dmm"});
+    server.Start();
+    LinkClient calibrator(dir / "cal");
+    LinkClient dmm(dir / "dmm");
+    ASSERT_TRUE(calibrator.ok() && dmm.ok());
+
+    ASSERT_EQ(calibrator.Query("K1Y  1, 8, 7, 0"), "0\r\n");
+    const std::string reading = dmm.Query("MEAS:VOLT:DC? 1,1E-6");
+    const double expected = server.WithDmm([](const DmmModel& m) { return m.TrueReading({1, 8, 7, 0}); });
+    EXPECT_NEAR(std::strtod(reading.c_str(), nullptr), expected, DmmModel::kNoise) << reading;
+
+    server.SetDmmFaults({.delaySeconds = 1.0});
+    ASSERT_TRUE(dmm.Send("SYST:ERR?"));
+    EXPECT_EQ(dmm.Poll(300ms), 0) << "answered before its delay";
+    EXPECT_EQ(dmm.ReadLine(), "+0,\"No error\"\r\n");
+    EXPECT_THROW(server.SetDmmFaults({.delaySeconds = -1}), std::invalid_argument);
+
+    server.Stop();
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "dmm")));
+}
+
 TEST(BenchLink, ReplacesAStaleLinkAndRemovesItsOwnOnStop) {
     test::TempDir dir;
     const std::string link = dir / "cal";

@@ -36,6 +36,7 @@ class TempDir {
         if (!path_.empty()) std::filesystem::remove_all(path_, ec);
     }
     std::string operator/(std::string_view name) const { return path_ + "/" + std::string(name); }
+    const std::string& path() const { return path_; }
 
   private:
     std::string path_;
