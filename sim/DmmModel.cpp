@@ -116,27 +116,30 @@ std::optional<std::string> DmmModel::Handle(std::string_view line,
         if (faults_.silentAfter && readings_ >= *faults_.silentAfter) return std::nullopt;
         return Line(Measure(taps));
     }
-    if (!params.empty()) {
+    // The remaining commands take no parameters.
+    const auto plain = [&]() {
+        if (params.empty()) return true;
         QueueError(kParameterNotAllowed);
-        return std::nullopt;
-    }
+        return false;
+    };
     if (Matches(header, {syst, {"REM", "REMOTE"}})) {
-        remote_ = true;
+        if (plain()) remote_ = true;
         return std::nullopt;
     }
     if (Matches(header, {syst, {"LOC", "LOCAL"}})) {
-        remote_ = false;
+        if (plain()) remote_ = false;
         return std::nullopt;
     }
     if (Matches(header, {syst, {"ERR?", "ERROR?"}})) {
+        if (!plain()) return std::nullopt;
         if (errors_.empty()) return Line(kNoError);
         std::string entry = std::move(errors_.front());
         errors_.pop_front();
         return Line(entry);
     }
-    if (header == "*IDN?") return Line(kIdentification);
+    if (header == "*IDN?") return plain() ? std::optional(Line(kIdentification)) : std::nullopt;
     if (header == "*CLS") {
-        errors_.clear();
+        if (plain()) errors_.clear();
         return std::nullopt;
     }
     QueueError(kUndefinedHeader);
