@@ -89,7 +89,7 @@ void UsbEndpoint::Open() {
 }
 
 void UsbEndpoint::Close() {
-    while (!clients_.empty()) Drop(clients_.begin()->first, false);
+    while (!clients_.empty()) Drop(clients_.begin()->first);
     if (!IsOpen()) return;
     loop_.Unwatch(*listenWatch_);
     listenWatch_.reset();
@@ -119,7 +119,7 @@ void UsbEndpoint::OnClient(uint64_t id, short revents) {
     Client& c = *it->second;
 
     if (revents & POLLOUT) {
-        if (!Flush(c)) return Drop(id, false);
+        if (!Flush(c)) return Drop(id);
         if (!c.out.empty()) return;
         loop_.SetEvents(c.watch, POLLIN);  // replies taken: read requests again
     }
@@ -130,16 +130,16 @@ void UsbEndpoint::OnClient(uint64_t id, short revents) {
             const ssize_t n = recv(c.fd.get(), buffer, sizeof buffer, 0);
             if (n < 0 && errno == EINTR) continue;
             if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
-            if (n <= 0) return Drop(id, false);  // gone, or the connection broke
+            if (n <= 0) return Drop(id);  // gone, or the connection broke
             c.in.append(reinterpret_cast<const char*>(buffer), static_cast<size_t>(n));
-            if (!ServeFrames(c)) return Drop(id, true);
-            if (!Flush(c)) return Drop(id, false);
+            if (!ServeFrames(c)) return Drop(id);  // junk: closed unanswered
+            if (!Flush(c)) return Drop(id);
         }
         // A client that does not take its replies is not read from until it does.
         if (!c.out.empty()) loop_.SetEvents(c.watch, POLLOUT);
         return;
     }
-    if (revents & (POLLHUP | POLLERR)) Drop(id, false);
+    if (revents & (POLLHUP | POLLERR)) Drop(id);
 }
 
 bool UsbEndpoint::ServeFrames(Client& c) {
@@ -176,12 +176,11 @@ bool UsbEndpoint::Flush(Client& c) {
     return c.out.SendTo(c.fd.get()) != OutputQueue::WriteResult::Failed;
 }
 
-void UsbEndpoint::Drop(uint64_t id, bool forJunk) {
+void UsbEndpoint::Drop(uint64_t id) {
     const auto it = clients_.find(id);
     if (it == clients_.end()) return;
     loop_.Unwatch(it->second->watch);
     clients_.erase(it);
-    if (forJunk) ++dropped_;
 }
 
 }  // namespace t720::sim

@@ -54,9 +54,6 @@ class UsbEndpoint {
 
     bool IsOpen() const { return static_cast<bool>(listener_); }
     const std::string& SocketPath() const { return path_; }
-    size_t Clients() const { return clients_.size(); }
-    // Clients closed because they sent something malformed or did not read.
-    uint64_t ClientsDropped() const { return dropped_; }
 
   private:
     struct Client {
@@ -72,7 +69,7 @@ class UsbEndpoint {
     bool ServeFrames(Client& c);
     // Sends what waits; false when the client has gone.
     bool Flush(Client& c);
-    void Drop(uint64_t id, bool forJunk);
+    void Drop(uint64_t id);
 
     EventLoop& loop_;
     const std::string path_;
@@ -86,7 +83,6 @@ class UsbEndpoint {
 
     std::map<uint64_t, std::unique_ptr<Client>> clients_;
     uint64_t nextClient_ = 1;
-    uint64_t dropped_ = 0;
 };
 
 }  // namespace t720::sim

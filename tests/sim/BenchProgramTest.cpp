@@ -245,7 +245,6 @@ TEST(BenchProgram, TheDmmMeasuresTheTapsTheCalibratorSelected) {
     EXPECT_EQ(calibrator.Query("K1Y  0, 4, 5, 1"), "0\r\n");
     const std::string tenth = dmm.Query("MEAS:VOLT:DC? 1,1E-6");
     EXPECT_NEAR(std::strtod(tenth.c_str(), nullptr), 0.1, 50e-6) << tenth;
-    EXPECT_TRUE(tenth.ends_with("\r\n"));
 
     bench.Signal(SIGTERM);
     EXPECT_EQ(bench.Wait(), 0);

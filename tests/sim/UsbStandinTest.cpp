@@ -25,6 +25,16 @@ namespace fs = std::filesystem;
 
 const std::string kStandin = std::string(T720_BUILD_BIN_DIR) + "/libzorusbcal.so";
 
+// A socket bound to `path`, not yet listening.
+UniqueFd Bound(const std::string& path) {
+    UniqueFd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, path.c_str());
+    if (bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) fd.Reset();
+    return fd;
+}
+
 struct Command {
     int32_t result = 0;
     std::string answer;
@@ -182,17 +192,18 @@ TEST_F(UsbStandin, ABenchThatStopsFailsTheNextCallsAndOneThatReturnsServesThem) 
     EXPECT_EQ(Info(info), 0);
     EXPECT_EQ(info.serial, "T720-77");
     EXPECT_EQ(Send("K1A 0, 5, 2, 3").answer, "0");
+
+    // A restart between two calls costs no call at all.
+    bench_->Stop();
+    StartBench();
+    EXPECT_EQ(Send("K1A 0, 5, 2, 3").answer, "0");
 }
 
 TEST_F(UsbStandin, ABenchThatHangsCostsACallAboutASecond) {
     // Something listens on the path but never answers: the connection is queued,
     // the request is taken, and no reply ever comes.
     fs::create_directories(fs::path(socket_).parent_path());
-    UniqueFd listener(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strcpy(address.sun_path, socket_.c_str());
-    ASSERT_EQ(bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    UniqueFd listener = Bound(socket_);
     ASSERT_EQ(listen(listener.get(), 4), 0);
 
     auto call = std::async(std::launch::async, [this] { return Send("K1A 0, 5, 2, 3", 1); });
@@ -252,121 +263,76 @@ TEST_F(UsbStandin, NeverWritesPastTheRoomOfACallersBuffer) {
     dlclose(handle);
 }
 
-// The endpoint on its own loop: what arbitrary clients can and cannot do to it.
-class UsbEndpointAlone : public ::testing::Test {
-  protected:
-    UsbEndpointAlone() {
-        endpoint_.Open();
-        thread_ = loop_.RunOnNewThread();
-    }
-    ~UsbEndpointAlone() override {
-        loop_.Quit();
-        thread_.join();
-    }
-    size_t Clients() {
-        size_t n = 0;
-        loop_.Call([&] { n = endpoint_.Clients(); });
-        return n;
-    }
+// Clients in plain POSIX, sending what the library never would.
+UniqueFd ConnectTo(const std::string& path) {
+    UniqueFd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, path.c_str());
+    if (connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) fd.Reset();
+    return fd;
+}
 
-    // A client in plain POSIX, to send what the library never would.
-    static UniqueFd Connect(const std::string& path) {
-        UniqueFd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strcpy(address.sun_path, path.c_str());
-        if (connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-            fd.Reset();
-        return fd;
+// What the peer sends until it closes; "<timeout>" appended if it does not.
+std::string ReadToEnd(int fd) {
+    std::string got;
+    for (;;) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(kPatience.count())) <= 0) return got + "<timeout>";
+        char buffer[4096];
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n <= 0) return got;
+        got.append(buffer, static_cast<size_t>(n));
     }
-    // Bytes until the peer closes or kPatience passes.
-    static std::string ReadAll(int fd) {
-        std::string got;
-        for (;;) {
-            pollfd p{fd, POLLIN, 0};
-            if (poll(&p, 1, static_cast<int>(kPatience.count())) <= 0) return got + "<timeout>";
-            char buffer[4096];
-            const ssize_t n = read(fd, buffer, sizeof buffer);
-            if (n <= 0) return got;
-            got.append(buffer, static_cast<size_t>(n));
-        }
-    }
+}
 
-    test::TempDir dir_;
-    const std::string path_ = dir_ / "usb.sock";
-    int served_ = 0;
-    EventLoop loop_;
-    UsbEndpoint endpoint_{loop_, path_,
-                          {[this](const usbwire::CalCommandRequest& r) {
-                               ++served_;
-                               usbwire::CalCommandReply reply;
-                               reply.answer = r.command;  // an echo
-                               reply.count = 1;
-                               return reply;
-                           },
-                           [](const usbwire::DeviceInfoRequest&) { return usbwire::DeviceInfoReply{}; }}};
-    std::thread thread_;
-};
-
-TEST_F(UsbEndpointAlone, ServesClientsOneAfterAnotherAndClosesJunk) {
+TEST_F(UsbStandin, ServesClientsOneAfterAnotherAndClosesJunk) {
+    StartBench();
+    usbwire::CalCommandRequest request;
+    request.command.Assign("SNR?1");
+    uint8_t frame[usbwire::kMaxFrame];
+    const std::string one(reinterpret_cast<char*>(frame), usbwire::Encode(request, frame));
     for (int i = 0; i < 40; ++i) {
-        UniqueFd c = Connect(path_);
+        UniqueFd c = ConnectTo(socket_);
         ASSERT_TRUE(c) << i;
-        usbwire::CalCommandRequest request;
-        request.command.Assign("K1A 0, 5, 2, 3");
-        uint8_t frame[usbwire::kMaxFrame];
-        const size_t n = usbwire::Encode(request, frame);
-        // Two requests in one write: both answered, in order.
-        std::string twice(reinterpret_cast<char*>(frame), n);
-        twice += twice;
+        // Two requests in one write, then the end: both answered, in order.
+        const std::string twice = one + one;
         ASSERT_EQ(write(c.get(), twice.data(), twice.size()), static_cast<ssize_t>(twice.size()));
         shutdown(c.get(), SHUT_WR);
-        const std::string replies = ReadAll(c.get());
+        const std::string replies = ReadToEnd(c.get());
+        const size_t half = replies.size() / 2;
         usbwire::CalCommandReply reply;
-        const size_t one = replies.size() / 2;
-        ASSERT_TRUE(one > usbwire::kHeaderBytes &&
+        ASSERT_TRUE(half > usbwire::kHeaderBytes &&
                     usbwire::Decode(reinterpret_cast<const uint8_t*>(replies.data()) + usbwire::kHeaderBytes,
-                                    one - usbwire::kHeaderBytes, reply))
+                                    half - usbwire::kHeaderBytes, reply))
             << i;
-        EXPECT_EQ(reply.answer.view(), "K1A 0, 5, 2, 3");
-        EXPECT_EQ(replies.substr(0, one), replies.substr(one));
+        EXPECT_EQ(reply.answer.view(), "\"T720-40211\"");
+        EXPECT_EQ(replies.substr(0, half), replies.substr(half));
     }
-    EXPECT_EQ(Clients(), 0u);
+    EXPECT_EQ(Received().size(), 80u);
 
     // A frame longer than any request, an unknown kind, a malformed request:
-    // each closes its client without an answer.
+    // each closes its client unanswered, and reaches no calibrator.
     const std::string junk[] = {
         std::string("\xff\xff\xff\x7f", 4),
         std::string("\x01\x00\x00\x00X", 5),
         std::string("\x03\x00\x00\x00" "C\x01\x02", 7),
     };
     for (const std::string& bytes : junk) {
-        UniqueFd c = Connect(path_);
+        UniqueFd c = ConnectTo(socket_);
         ASSERT_TRUE(c);
         ASSERT_EQ(write(c.get(), bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-        EXPECT_EQ(ReadAll(c.get()), "");
+        EXPECT_EQ(ReadToEnd(c.get()), "");
     }
-    uint64_t dropped = 0;
-    int served = 0;
-    loop_.Call([&] {
-        dropped = endpoint_.ClientsDropped();
-        served = served_;
-    });
-    EXPECT_EQ(dropped, 3u);
-    EXPECT_EQ(served, 80);
+    EXPECT_EQ(Received().size(), 80u);
+    EXPECT_EQ(Send("DCL").answer, "0");  // the library's own connection was not disturbed
 }
 
 TEST(UsbEndpointSocketFile, StaleIsReplacedLiveOrForeignIsLeftAlone) {
     test::TempDir dir;
     const std::string path = dir / "usb.sock";
-    {
-        // A socket file whose bench was killed: nobody listens on it.
-        UniqueFd dead(socket(AF_UNIX, SOCK_STREAM, 0));
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strcpy(address.sun_path, path.c_str());
-        ASSERT_EQ(bind(dead.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    }
+    Bound(path);  // a socket file whose bench was killed: nobody listens on it
+    ASSERT_TRUE(fs::is_socket(path));
     BenchServer first(BenchOptions{.usbSocket = path});
     ASSERT_NO_THROW(first.Start());
 
