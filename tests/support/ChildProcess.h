@@ -35,6 +35,7 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     bool Started() const { return pid_ > 0 && pidFd_ >= 0; }
+    pid_t Pid() const { return pid_; }
     void Signal(int sig);
     // Output (stdout and stderr) up to the first line containing `word`; "" when the
     // program ends or stays quiet for `patience`.
