@@ -154,6 +154,11 @@ void frmTor720::BuildLayout() {
     Textremo->setFont(big);
     Textremo->setStyleSheet(QStringLiteral("color: #d00000;"));
     Textremo->setAlignment(Qt::AlignCenter);
+    // The message comes and goes with every pass's verdict; keep its room so the
+    // window does not jump.
+    QSizePolicy keep = Textremo->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    Textremo->setSizePolicy(keep);
     messagesLayout->addWidget(Textremo);
     left->addWidget(messages);
     left->addStretch(1);
