@@ -5,9 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <spawn.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -15,129 +12,37 @@
 #include <vector>
 
 #include "tests/sim/LinkClient.h"
-
-extern char** environ;
+#include "tests/support/ChildProcess.h"
 
 namespace t720::sim {
 namespace {
 
-using test::kPatience;
+std::string StandinPath() { return t720::test::BuiltProgram("libzorusbcal.so"); }
 
-// The test runner names the directory; a test binary started by hand falls back
-// on the build tree it was built in.
-std::string BenchPath() {
-    const char* bin = std::getenv("T720_BIN_DIR");
-    return std::string(bin ? bin : T720_SIM_BIN_DIR) + "/t720-bench";
-}
-
-std::string StandinPath() {
-    const char* bin = std::getenv("T720_BIN_DIR");
-    return std::string(bin ? bin : T720_SIM_BIN_DIR) + "/libzorusbcal.so";
-}
-
-// Our environment with `changes` applied: "NAME=value" sets, "NAME" removes.
-std::vector<std::string> Environment(const std::vector<std::string>& changes) {
-    std::vector<std::string> env;
-    for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
+// A program of the build with environment changes: "NAME=value" sets, "NAME" removes.
+t720::test::ChildProcess::Options Program(std::string path, std::vector<std::string> args,
+                                          const std::vector<std::string>& changes = {}) {
+    t720::test::ChildProcess::Options o{std::move(path), std::move(args), {}, {}, {}};
     for (const std::string& change : changes) {
-        const std::string name = change.substr(0, change.find('='));
-        std::erase_if(env, [&](const std::string& e) { return e.starts_with(name + "="); });
-        if (change.find('=') != std::string::npos) env.push_back(change);
+        const size_t eq = change.find('=');
+        if (eq == std::string::npos)
+            o.unsetEnv.push_back(change);
+        else
+            o.env.emplace_back(change.substr(0, eq), change.substr(eq + 1));
     }
-    return env;
+    return o;
 }
 
-// A program with its standard output on a pipe.
-class BenchProcess {
-  public:
-    explicit BenchProcess(std::vector<std::string> args, std::vector<std::string> env = {},
-                          std::string path = BenchPath()) {
-        args.insert(args.begin(), path);
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> envStrings = Environment(env);
-        std::vector<char*> envp;
-        for (std::string& e : envStrings) envp.push_back(e.data());
-        envp.push_back(nullptr);
-
-        int out[2];
-        if (pipe2(out, O_CLOEXEC) != 0) return;
-        stdout_.Reset(out[0]);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        if (posix_spawn(&pid_, path.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        if (pid_ > 0) pidFd_.Reset(static_cast<int>(syscall(SYS_pidfd_open, pid_, 0)));
-    }
-
-    ~BenchProcess() {
-        if (pid_ > 0 && !Wait()) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-
-    bool started() const { return pid_ > 0 && pidFd_; }
-    void Signal(int sig) { kill(pid_, sig); }
-
-    // Standard output to its end (the program has closed it).
-    std::string ReadAll() {
-        std::string got;
-        for (;;) {
-            pollfd p{stdout_.get(), POLLIN, 0};
-            if (poll(&p, 1, static_cast<int>(kPatience.count())) <= 0) return got;
-            char buffer[1024];
-            const ssize_t n = read(stdout_.get(), buffer, sizeof buffer);
-            if (n <= 0) return got;
-            got.append(buffer, static_cast<size_t>(n));
-        }
-    }
-
-    // Standard output up to the first line containing `word`, or "" if the program
-    // ends or stays quiet too long.
-    std::string ReadUntil(std::string_view word) {
-        std::string got;
-        while (got.find(word) == std::string::npos || !got.ends_with('\n')) {
-            pollfd p{stdout_.get(), POLLIN, 0};
-            if (poll(&p, 1, static_cast<int>(kPatience.count())) <= 0) return "";
-            char buffer[1024];
-            const ssize_t n = read(stdout_.get(), buffer, sizeof buffer);
-            if (n <= 0) return "";
-            got.append(buffer, static_cast<size_t>(n));
-        }
-        return got;
-    }
-
-    // The exit status once the program has ended, waiting at most kPatience;
-    // nullopt if it did not end or did not exit normally.
-    std::optional<int> Wait() {
-        if (exited_) return exitStatus_;
-        pollfd p{pidFd_.get(), POLLIN, 0};
-        if (poll(&p, 1, static_cast<int>(kPatience.count())) <= 0) return std::nullopt;
-        int status = 0;
-        if (waitpid(pid_, &status, 0) != pid_) return std::nullopt;
-        exited_ = true;
-        if (WIFEXITED(status)) exitStatus_ = WEXITSTATUS(status);
-        return exitStatus_;
-    }
-
-  private:
-    pid_t pid_ = -1;
-    UniqueFd stdout_;
-    UniqueFd pidFd_;
-    bool exited_ = false;
-    std::optional<int> exitStatus_;
-};
+t720::test::ChildProcess::Options Bench(std::vector<std::string> args,
+                                        const std::vector<std::string>& changes = {}) {
+    return Program(t720::test::BuiltProgram("t720-bench"), std::move(args), changes);
+}
 
 TEST(BenchProgram, ServesTheLinkAndEndsCleanlyOnSigterm) {
     test::TempDir dir;
     const std::string link = dir / "x/cal";
-    BenchProcess bench({"--calibrator-link", link});
-    ASSERT_TRUE(bench.started());
+    t720::test::ChildProcess bench(Bench({"--calibrator-link", link}));
+    ASSERT_TRUE(bench.Started());
     const std::string banner = bench.ReadUntil("serving");
     ASSERT_NE(banner.find(link), std::string::npos) << banner;
 
@@ -159,8 +64,8 @@ TEST(BenchProgram, UsageErrorsEndWithStatusTwo) {
         {"--calibrator-link", "/nonexistent/cal", "--dmm-link", "/nonexistent/cal"},
     };
     for (const auto& args : wrong) {
-        BenchProcess bench(args);
-        ASSERT_TRUE(bench.started());
+        t720::test::ChildProcess bench(Bench(args));
+        ASSERT_TRUE(bench.Started());
         EXPECT_EQ(bench.Wait(), 2) << args[0] << " " << args[1] << " " << args[2];
     }
 }
@@ -171,9 +76,9 @@ struct ProbeRun {
     std::optional<int> status;
 };
 
-ProbeRun RunProbe(std::vector<std::string> env) {
-    BenchProcess probe({StandinPath()}, std::move(env), T720_STANDIN_PROBE);
-    if (!probe.started()) return {};
+ProbeRun RunProbe(const std::vector<std::string>& env) {
+    t720::test::ChildProcess probe(Program(T720_STANDIN_PROBE, {StandinPath()}, env));
+    if (!probe.Started()) return {};
     std::string output = probe.ReadAll();
     return {output, probe.Wait()};
 }
@@ -182,8 +87,8 @@ TEST(BenchProgram, TheStandinLibraryReachesTheBenchOnItsSocket) {
     test::TempDir dir;
     const std::string socket = dir / "usb.sock";
     const std::string link = dir / "cal";
-    BenchProcess bench({"--socket", socket, "--calibrator-link", link, "--serial", "T720-9"});
-    ASSERT_TRUE(bench.started());
+    t720::test::ChildProcess bench(Bench({"--socket", socket, "--calibrator-link", link, "--serial", "T720-9"}));
+    ASSERT_TRUE(bench.Started());
     const std::string banner = bench.ReadUntil("socket");
     ASSERT_NE(banner.find(socket), std::string::npos) << banner;
 
@@ -215,8 +120,8 @@ TEST(BenchProgram, TheStandinLibraryReachesTheBenchOnItsSocket) {
 TEST(BenchProgram, WithoutANamedSocketBothSidesMeetOnThePerUserPath) {
     test::TempDir runtime;
     const std::string env = "XDG_RUNTIME_DIR=" + runtime.path();
-    BenchProcess bench({"--usb", "--usb-cp"}, {env});
-    ASSERT_TRUE(bench.started());
+    t720::test::ChildProcess bench(Bench({"--usb", "--usb-cp"}, {env}));
+    ASSERT_TRUE(bench.Started());
     const std::string banner = bench.ReadUntil("socket");
     ASSERT_NE(banner.find(runtime / "t720-bench.sock"), std::string::npos) << banner;
 
@@ -231,8 +136,8 @@ TEST(BenchProgram, TheDmmMeasuresTheTapsTheCalibratorSelected) {
     test::TempDir dir;
     const std::string link = dir / "cal";
     const std::string dmmLink = dir / "dmm";
-    BenchProcess bench({"--calibrator-link", link, "--dmm-link", dmmLink, "--divider-seed", "5"});
-    ASSERT_TRUE(bench.started());
+    t720::test::ChildProcess bench(Bench({"--calibrator-link", link, "--dmm-link", dmmLink, "--divider-seed", "5"}));
+    ASSERT_TRUE(bench.Started());
     const std::string banner = bench.ReadUntil("DMM");
     ASSERT_NE(banner.find(dmmLink), std::string::npos) << banner;
 

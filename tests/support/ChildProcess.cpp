@@ -32,6 +32,7 @@ ChildProcess::ChildProcess(Options options) {
         const std::string entry = *e;
         bool replaced = false;
         for (const auto& [k, v] : options.env) replaced |= entry.rfind(k + "=", 0) == 0;
+        for (const auto& k : options.unsetEnv) replaced |= entry.rfind(k + "=", 0) == 0;
         if (!replaced) env.push_back(entry);
     }
     for (const auto& [k, v] : options.env) env.push_back(k + "=" + v);
@@ -97,6 +98,19 @@ std::string ChildProcess::ReadUntil(const std::string& word, std::chrono::millis
         if (n <= 0) return "";
         output_.append(buf, static_cast<size_t>(n));
     }
+}
+
+std::string ChildProcess::ReadAll(std::chrono::milliseconds patience) {
+    const size_t from = output_.size();
+    for (;;) {
+        pollfd p{out_, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(patience.count())) <= 0) break;
+        char buf[4096];
+        const ssize_t n = read(out_, buf, sizeof buf);
+        if (n <= 0) break;
+        output_.append(buf, static_cast<size_t>(n));
+    }
+    return output_.substr(from);
 }
 
 std::optional<int> ChildProcess::Wait(std::chrono::milliseconds patience) {

@@ -28,6 +28,7 @@ public:
         std::vector<std::string> args;
         std::vector<std::pair<std::string, std::string>> env;  // set (or replaced)
         std::vector<int> inheritFds;                            // stay open in the child
+        std::vector<std::string> unsetEnv;                      // removed
     };
     explicit ChildProcess(Options options);
     ~ChildProcess();  // kills a program that is still running
@@ -40,6 +41,9 @@ public:
     // Output (stdout and stderr) up to the first line containing `word`; "" when the
     // program ends or stays quiet for `patience`.
     std::string ReadUntil(const std::string& word, std::chrono::milliseconds patience = kProgramPatience);
+    // The output up to its end (the program has closed it or ended); what was read
+    // before by ReadUntil is not repeated.
+    std::string ReadAll(std::chrono::milliseconds patience = kProgramPatience);
     // Everything the program wrote so far (what ReadUntil consumed included).
     const std::string& Output() const { return output_; }
     // The exit status once the program has ended (128 + n for a signal n); nullopt
