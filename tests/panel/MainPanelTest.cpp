@@ -120,23 +120,19 @@ TEST_F(MainPanelTest, AFiveRangeCalibratorBringsRange6To5) {
     EXPECT_FALSE(m().rangeVisible[5]);
 }
 
-TEST_F(MainPanelTest, SwitchChainAndRelayButton) {
-    Start({}, "/Load /Relais(3)");
-    EXPECT_TRUE(m().Commandsp.visible);
+TEST_F(MainPanelTest, TheSwitchesDecideTheSpecialButtons) {
+    Start({}, "/ZOREinmessen /Load /Relais(511)");
+    EXPECT_TRUE(m().Commandsp.visible && m().Commandsp.enabled);
+    EXPECT_EQ(m().Commandsp.caption, "Spez");
+    EXPECT_EQ(s.LoadMode, 0);
     EXPECT_FALSE(m().RelRef.visible);
 }
 
-TEST_F(MainPanelTest, RelayButtonOnlyForANonzeroPattern) {
+TEST_F(MainPanelTest, ANonzeroRelayPatternShowsTheCleaningButton) {
     Start({}, "/Relais(511)");
     EXPECT_TRUE(m().RelRef.visible && m().RelRef.enabled);
+    EXPECT_FALSE(m().Commandsp.visible);
     EXPECT_EQ(s.RelayByte, (std::array<int16_t, 4>{255, 1, 0, 0}));
-}
-
-TEST_F(MainPanelTest, LinearitySwitchShowsSpez) {
-    Start({}, "/ZOREinmessen /Load");
-    EXPECT_TRUE(m().Commandsp.visible);
-    EXPECT_EQ(m().Commandsp.caption, "Spez");
-    EXPECT_EQ(s.LoadMode, 0);
 }
 
 TEST_F(MainPanelTest, SelectionsUpdateDisplaysAndAskForAPassOnlyWhenConnected) {

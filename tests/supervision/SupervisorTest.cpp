@@ -157,69 +157,8 @@ TEST_F(SupervisorTest, RangeTablesByT720SVariantNumber) {
     }
 }
 
-TEST_F(SupervisorTest, ACalibratorRefusingRangeSixGetsFiveRanges) {
-    lib.answer = [](const Call& c) {
-        return Answer{0, c.command.rfind("K1A 128", 0) == 0 ? "?" : "0", 1};
-    };
-    win.rangeScroll = 6;
-    s.RangeIdx = 6;
-    sup.OpenComPort(kLinkUsb, false);
-    EXPECT_EQ(s.SetupPhase, 1);
-    EXPECT_EQ(win.rangeScrollMax, 5);
-    EXPECT_EQ(win.rangeScroll, 5);
-    EXPECT_EQ(s.RangeIdx, 5);
-    EXPECT_FALSE(win.sixthRange);
-    EXPECT_EQ(win.rangeScrollWidth, 2295);
-    EXPECT_EQ(lib.calls.back().command, "K1B 0,0,0, 0");
-    EXPECT_EQ(lib.calls[lib.calls.size() - 2].command, "K1A 0, 0, 5, 0");
-}
 
-TEST_F(SupervisorTest, NoUsbDeviceIsReportedAndRetriedOnEveryPass) {
-    lib.infoStatus = -1;
-    sup.OpenComPort(kLinkUsb, false);
-    EXPECT_EQ(s.LinkState, kLinkSearching);
-    EXPECT_EQ(win.messages, "\r\n\r\nno USB device found");
-    EXPECT_EQ(win.messagesColour, kRed);
-    EXPECT_EQ(win.buttons[LinkButton::Usb], kYellow);
-    Pass();
-    EXPECT_EQ(lib.infoPrefixes.size(), 2u);
 
-    lib.infoStatus = 0;
-    Pass();
-    EXPECT_EQ(s.LinkState, kLinkConnected);
-    EXPECT_EQ(win.messagesColour, kBlack);
-}
-
-TEST_F(SupervisorTest, UsbFaultReportAndNewSearchAfterALibraryFailure) {
-    sup.OpenComPort(kLinkUsb, false);
-    const std::vector<std::pair<Answer, std::string>> verdicts = {
-        {{0, "3", 1}, "T720 bell !"},
-        {{0, "?", 1}, "No T720 connected to USB bus !"},
-        {{0, "0", 0}, "No answer from USB bus !"},
-    };
-    for (const auto& [answer, message] : verdicts) {
-        lib.answer = [a = answer](const Call&) { return a; };
-        Pass();
-        EXPECT_TRUE(win.textremoVisible);
-        EXPECT_EQ(win.textremo, message);
-    }
-    lib.answer = [](const Call&) { return Answer{}; };
-    Pass();
-    EXPECT_FALSE(win.textremoVisible);
-
-    lib.answer = [](const Call&) { return Answer{5, "0", 1}; };
-    Pass();
-    EXPECT_EQ(s.LinkState, kLinkSearching);
-    EXPECT_FALSE(win.textremoVisible);
-    // The next pass searches, connects and sets up again.
-    lib.answer = [](const Call&) { return Answer{}; };
-    const size_t searches = lib.infoPrefixes.size();
-    lib.calls.clear();
-    Pass();
-    EXPECT_EQ(lib.infoPrefixes.size(), searches + 1);
-    EXPECT_EQ(s.LinkState, kLinkConnected);
-    EXPECT_EQ(Sent("K1A 128"), 1);
-}
 
 TEST_F(SupervisorTest, AStopRequestFreezesTheReport) {
     sup.OpenComPort(kLinkUsb, false);
@@ -238,21 +177,6 @@ TEST_F(SupervisorTest, AStopRequestFreezesTheReport) {
     EXPECT_FALSE(s.StopRequest);
 }
 
-TEST_F(SupervisorTest, SerialLinkIsAnnouncedWithTheCleanedTexts) {
-    SerialCalibrator("T720S08 V3", "T720-77");
-    s.ComIncr = 2;
-    sup.OpenComPort(kLinkComX, false);
-    EXPECT_EQ(port.commPort, 4);
-    EXPECT_EQ(port.settings, "9600,E,8,1");
-    EXPECT_EQ(win.buttons[LinkButton::Com2], kGreenPure);
-    EXPECT_EQ(win.messages, "Connection via serial line\r\nSNo: T720-77     ID: T720S08 V3");
-    EXPECT_EQ(s.DeviceId, "T720-77");
-    EXPECT_EQ(s.LinkState, kLinkConnected);
-    EXPECT_EQ(s.RangeTab[5], 20);
-    EXPECT_EQ(port.lines, (std::vector<std::string>{"SNR?0", "SNR?1", "K1A 128, 0, 6, 0",
-                                                      "K1B 0,0,0, 0", "K1A 0, 0, 1, 0",
-                                                      "K1B 0,0,0, 0"}));
-}
 
 TEST_F(SupervisorTest, SerialTextsOfFourCharactersOrLessKeepEverything) {
     // Answers without a line ending (read to the time-out): "ABCD" keeps all its
@@ -264,32 +188,7 @@ TEST_F(SupervisorTest, SerialTextsOfFourCharactersOrLessKeepEverything) {
     EXPECT_EQ(win.messages, "Connection via serial line\r\nSNo: ABCD     ID: ABCD");
 }
 
-TEST_F(SupervisorTest, SerialHalfBridgeIsNeverOfferedAndTheHBrBoxUntouched) {
-    SerialCalibrator("QV310", "T720H-9");
-    win.hbrVisible = true;
-    sup.OpenComPort(kLinkCom1, false);
-    EXPECT_TRUE(win.hbrVisible);
-    EXPECT_TRUE(win.channelsAbove8);
-    EXPECT_EQ(port.commPort, 1);
-}
 
-TEST_F(SupervisorTest, SilentSerialCalibratorIsFoundAndReportedOnEveryPass) {
-    SerialCalibrator("", "", "");
-    sup.OpenComPort(kLinkCom1, false);
-    EXPECT_EQ(s.LinkState, kLinkConnected);
-    EXPECT_EQ(win.messages, "Connection via serial line\r\nSNo:      ID: ");
-    EXPECT_GT(clock.Now(), 1000.6);  // both queries waited out their time-out
-    EXPECT_EQ(win.textremo, "No answer from T720");
-    for (int i = 0; i < 3; ++i) {
-        win.textremoVisible = false;
-        Pass();
-        EXPECT_TRUE(win.textremoVisible);
-        EXPECT_EQ(s.LinkState, kLinkConnected);  // the serial link never drops by itself
-    }
-    SerialCalibrator("", "", "2");
-    Pass();
-    EXPECT_EQ(win.textremo, "T720 bell !");
-}
 
 TEST_F(SupervisorTest, APortThatCannotBeOpenedIsReportedAndRetried) {
     port.SetOpenable(false);
