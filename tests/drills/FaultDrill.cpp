@@ -1,0 +1,153 @@
+#include "tests/drills/FaultDrill.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <fstream>
+#include <sstream>
+
+namespace t720::drill {
+
+namespace {
+
+double Monotonic() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+// User and system time of a process, seconds; 0 when it cannot be read.
+double ProcessCpuSeconds(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const size_t paren = text.rfind(')');
+    if (paren == std::string::npos) return 0.0;
+    std::istringstream fields(text.substr(paren + 2));
+    std::string field;
+    unsigned long long utime = 0, stime = 0;
+    // After the name: state (field 3) ... utime (14), stime (15).
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14) utime = std::stoull(field);
+        if (i == 15) stime = std::stoull(field);
+    }
+    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+}  // namespace
+
+ProcessCpuShare::ProcessCpuShare(pid_t pid)
+    : pid_(pid), cpu0_(ProcessCpuSeconds(pid)), wall0_(Monotonic()) {}
+
+double ProcessCpuShare::Share() const {
+    const double wall = Monotonic() - wall0_;
+    return wall > 0 ? (ProcessCpuSeconds(pid_) - cpu0_) / wall : 0.0;
+}
+
+std::optional<long> ProcessMemoryKiB(pid_t pid, const char* field) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    const std::string key = std::string(field) + ":";
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(key, 0) != 0) continue;
+        std::istringstream value(line.substr(key.size()));
+        long kib = 0;
+        if (value >> kib) return kib;
+    }
+    return std::nullopt;
+}
+
+FaultDrill::FaultDrill() {
+    setenv("T720_USBCAL_LIBRARY", kStandin.c_str(), 1);
+    setenv("T720_BENCH_SOCKET", usbSocket.c_str(), 1);
+}
+
+FaultDrill::~FaultDrill() {
+    program.reset();
+    if (bench) bench->Stop();
+    unsetenv("T720_USBCAL_LIBRARY");
+    unsetenv("T720_BENCH_SOCKET");
+    QFile::remove(Ini());
+}
+
+void FaultDrill::StartBench(sim::BenchOptions options) {
+    if (bench) bench->Stop();
+    bench.reset();
+    bench = std::make_unique<sim::BenchServer>(std::move(options));
+    bench->Start();
+}
+
+uint64_t FaultDrill::CalibratorLines() {
+    return bench->WithCalibrator([](const sim::CalibratorModel& m) { return m.receivedTotal(); });
+}
+
+std::vector<std::string> FaultDrill::CalibratorRecord() {
+    return bench->WithCalibrator([](const sim::CalibratorModel& m) {
+        return std::vector<std::string>(m.received().begin(), m.received().end());
+    });
+}
+
+QString FaultDrill::Ini() const {
+    return qEnvironmentVariable("XDG_CONFIG_HOME") + "/ZORTorT720/ZORTorT720.ini";
+}
+
+void FaultDrill::WriteSettings(const QString& text) {
+    QDir().mkpath(QFileInfo(Ini()).path());
+    QFile f(Ini());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text.toUtf8());
+}
+
+void FaultDrill::StartProgram(const std::string& commandLine) {
+    program = std::make_unique<Program>();
+    program->Start(commandLine);
+}
+
+bool FaultDrill::RunUntil(const std::function<bool()>& done, std::chrono::milliseconds patience) {
+    // The program's own 3 ms timer keeps the loop turning; this one makes sure it
+    // turns even when the program's has stopped.
+    QTimer wake;
+    wake.start(10);
+    const QDeadlineTimer deadline(patience);
+    while (!done()) {
+        if (deadline.hasExpired()) return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+bool FaultDrill::RunPassesUntil(const std::function<bool()>& done) {
+    std::string shown = Model().statusPanel1;
+    return RunUntil([&] {
+        if (Model().statusPanel1 == shown) return false;
+        shown = Model().statusPanel1;
+        return done();
+    });
+}
+
+bool FaultDrill::RunPasses(int passes, const std::function<void()>& after) {
+    int seen = 0;
+    return RunPassesUntil([&] {
+        if (after) after();
+        return ++seen >= passes;
+    });
+}
+
+bool FaultDrill::RunUntilCalibratorLines(uint64_t lines) {
+    const uint64_t target = CalibratorLines() + lines;
+    return RunUntil([&] { return CalibratorLines() >= target; });
+}
+
+bool FaultDrill::RunToQuit(const std::function<void()>& during, std::chrono::milliseconds patience) {
+    bool tooLong = false;
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        tooLong = true;
+        QCoreApplication::exit(1);
+    });
+    watchdog.start(patience);
+    QTimer::singleShot(0, qApp, during);
+    QApplication::exec();
+    return !tooLong;
+}
+
+}  // namespace t720::drill

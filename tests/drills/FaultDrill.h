@@ -1,0 +1,118 @@
+// Fault drills: a fault played against the simulated bench while the whole
+// program runs — in this process (the same Program that main() runs, its windows
+// offscreen, its event loop run by the drill) or as a process of its own. Each
+// drill checks that nothing crashes, nothing spins a core, the operator is told,
+// and the program recovers when the fault goes away.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <time.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/Program.h"
+#include "sim/BenchServer.h"
+#include "tests/support/ChildProcess.h"
+
+namespace t720::drill {
+
+using test::kProgramPatience;
+
+inline const std::string kStandin = std::string(T720_BUILD_BIN_DIR) + "/libzorusbcal.so";
+
+// A program that only waits uses a small share of one core; a spinning loop shows
+// close to all of it. Generous, so a loaded machine cannot fail a sound program.
+inline constexpr double kIdleCpuShare = 0.5;
+
+// CPU time of the calling thread — the program's one thread, when the program runs
+// in this process — against the time that passed since construction.
+class ThreadCpuShare {
+public:
+    ThreadCpuShare() : cpu0_(Seconds(CLOCK_THREAD_CPUTIME_ID)), wall0_(Seconds(CLOCK_MONOTONIC)) {}
+    double Share() const {
+        const double wall = Seconds(CLOCK_MONOTONIC) - wall0_;
+        return wall > 0 ? (Seconds(CLOCK_THREAD_CPUTIME_ID) - cpu0_) / wall : 0.0;
+    }
+
+private:
+    static double Seconds(clockid_t clock) {
+        timespec ts{};
+        clock_gettime(clock, &ts);
+        return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+    }
+    double cpu0_, wall0_;
+};
+
+// The same for another process, from /proc/PID/stat (user and system time).
+class ProcessCpuShare {
+public:
+    explicit ProcessCpuShare(pid_t pid);
+    double Share() const;
+
+private:
+    pid_t pid_;
+    double cpu0_, wall0_;
+};
+
+// A "Vm..." figure of /proc/PID/status in KiB; nullopt when it cannot be read.
+std::optional<long> ProcessMemoryKiB(pid_t pid, const char* field);
+
+class FaultDrill : public ::testing::Test {
+protected:
+    FaultDrill();
+    ~FaultDrill() override;
+
+    // --- the bench ---
+    // A bench with these options; a running one is stopped first.
+    void StartBench(sim::BenchOptions options);
+    uint64_t CalibratorLines();
+    std::vector<std::string> CalibratorRecord();
+
+    // --- the program in this process ---
+    // The per-user settings file of this process, written before the program starts.
+    QString Ini() const;
+    void WriteSettings(const QString& text);
+    // Makes and starts the program with this command line; its first pass has run.
+    void StartProgram(const std::string& commandLine = {});
+    const PanelModel& Model() { return program->Panel().Model(); }
+    bool Connected() { return program->State().LinkState == kLinkConnected; }
+
+    // Runs the program's event loop until `done` holds; false if it still does not
+    // after `patience`.
+    bool RunUntil(const std::function<bool()>& done,
+                  std::chrono::milliseconds patience = kProgramPatience);
+    // Runs until `passes` further supervision passes have been seen (the status-bar
+    // indicator moves once a pass), calling `after` when each has been seen.
+    bool RunPasses(int passes, const std::function<void()>& after = {});
+    // Runs until `done`, asked when each further pass has been seen, holds.
+    bool RunPassesUntil(const std::function<bool()>& done);
+    // Runs until the calibrator has received `lines` further lines.
+    bool RunUntilCalibratorLines(uint64_t lines);
+
+    // The program's own event loop (QApplication::exec), as main() runs it, until
+    // the program asks it to quit. `during` is called on the loop once it runs.
+    // False when the loop had to be ended after `patience` instead.
+    bool RunToQuit(const std::function<void()>& during,
+                   std::chrono::milliseconds patience = kProgramPatience);
+
+    QTemporaryDir dir;
+    const std::string calibratorLink = dir.filePath("cal").toStdString();
+    const std::string dmmLink = dir.filePath("dmm").toStdString();
+    const std::string usbSocket = dir.filePath("usb.sock").toStdString();
+    std::unique_ptr<sim::BenchServer> bench;
+    std::unique_ptr<Program> program;
+};
+
+}  // namespace t720::drill
