@@ -287,6 +287,11 @@ void frmTor720::closeEvent(QCloseEvent* event) {
         event->accept();
         return;
     }
+    // An open pop-up menu runs an event loop of its own; above a run or a search it
+    // would hold them, and with them the end of the program, until the operator
+    // dismissed it.
+    while (QWidget* popup = QApplication::activePopupWidget())
+        if (!popup->close()) break;
     if (sup_.InPass() || (busy_ && busy_())) {
         // A run or a search is on the stack below us: ask it to stop and close
         // when it has returned.
