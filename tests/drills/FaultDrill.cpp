@@ -3,6 +3,9 @@
 #include <unistd.h>
 
 #include <QApplication>
+
+#include "linearity/ScanGrid.h"
+#include "tests/linearity/LinearityTestSupport.h"
 #include <fstream>
 #include <sstream>
 
@@ -85,6 +88,16 @@ std::vector<std::string> FaultDrill::CalibratorRecord() {
     });
 }
 
+std::vector<std::string> FaultDrill::DmmRecord() {
+    return bench->WithDmm([](const sim::DmmModel& m) {
+        return std::vector<std::string>(m.received().begin(), m.received().end());
+    });
+}
+
+bool FaultDrill::DmmRemote() {
+    return bench->WithDmm([](const sim::DmmModel& m) { return m.remote(); });
+}
+
 QString FaultDrill::Ini() const {
     return qEnvironmentVariable("XDG_CONFIG_HOME") + "/ZORTorT720/ZORTorT720.ini";
 }
@@ -99,6 +112,28 @@ void FaultDrill::WriteSettings(const QString& text) {
 void FaultDrill::StartProgram(const std::string& commandLine) {
     program = std::make_unique<Program>();
     program->Start(commandLine);
+}
+
+void FaultDrill::StartForLinearity(sim::DmmFaults dmmFaults) {
+    StartBench({.usbSocket = usbSocket, .dmmLink = dmmLink, .dmmFaults = dmmFaults});
+    WriteSettings(QString("[Ports]\nCOM1=%1\n").arg(QString::fromStdString(dmmLink)));
+    StartProgram("/ZOREinmessen");
+    ASSERT_TRUE(Connected()) << Model().txtMessages;
+}
+
+frmResults& FaultDrill::ShowCompletedRun() {
+    frmResults& results = program->LinearityWindow();
+    // What the pass does when it starts a run...
+    program->State().LinkState = kLinkLinearityRun;
+    program->Panel().SetEnabled(false);
+    program->Window().Render();
+    results.Show();
+    // ...and what the run leaves behind.
+    std::array<float, 21> readings{};
+    for (int row = 1; row <= 20; ++row) readings[row] = linearity::test::kSkewed[row];
+    linearity::ShowRecordedRun(results.State(), results, readings, readings);
+    results.Render();
+    return results;
 }
 
 bool FaultDrill::RunUntil(const std::function<bool()>& done, std::chrono::milliseconds patience) {

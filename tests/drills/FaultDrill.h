@@ -79,6 +79,8 @@ protected:
     void StartBench(sim::BenchOptions options);
     uint64_t CalibratorLines();
     std::vector<std::string> CalibratorRecord();
+    std::vector<std::string> DmmRecord();
+    bool DmmRemote();
 
     // --- the program in this process ---
     // The per-user settings file of this process, written before the program starts.
@@ -86,6 +88,13 @@ protected:
     void WriteSettings(const QString& text);
     // Makes and starts the program with this command line; its first pass has run.
     void StartProgram(const std::string& commandLine = {});
+    // The program on the USB link with the DMM on COM1 and "Spez" shown, against a
+    // bench that serves both; connected.
+    void StartForLinearity(sim::DmmFaults dmmFaults = {});
+    // The linearity mode as a completed run leaves it — the main window off, the
+    // results window showing an evaluated run and offering "Optimierung" — without
+    // the run's 26 s of settling pauses.
+    frmResults& ShowCompletedRun();
     const PanelModel& Model() { return program->Panel().Model(); }
     bool Connected() { return program->State().LinkState == kLinkConnected; }
 
