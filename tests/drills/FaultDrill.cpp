@@ -1,49 +1,49 @@
 #include "tests/drills/FaultDrill.h"
 
+#include <time.h>
 #include <unistd.h>
 
 #include <QApplication>
+#include <fstream>
+#include <sstream>
 
 #include "linearity/ScanGrid.h"
 #include "tests/linearity/LinearityTestSupport.h"
-#include <fstream>
-#include <sstream>
 
 namespace t720::drill {
 
 namespace {
 
-double Monotonic() {
+double Seconds(clockid_t clock) {
     timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
+    clock_gettime(clock, &ts);
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
-
-// User and system time of a process, seconds; 0 when it cannot be read.
-double ProcessCpuSeconds(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    const size_t paren = text.rfind(')');
-    if (paren == std::string::npos) return 0.0;
-    std::istringstream fields(text.substr(paren + 2));
-    std::string field;
-    unsigned long long utime = 0, stime = 0;
-    // After the name: state (field 3) ... utime (14), stime (15).
-    for (int i = 3; i <= 15 && fields >> field; ++i) {
-        if (i == 14) utime = std::stoull(field);
-        if (i == 15) stime = std::stoull(field);
-    }
-    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 }  // namespace
 
-ProcessCpuShare::ProcessCpuShare(pid_t pid)
-    : pid_(pid), cpu0_(ProcessCpuSeconds(pid)), wall0_(Monotonic()) {}
+double ThreadCpuSeconds() { return Seconds(CLOCK_THREAD_CPUTIME_ID); }
 
-double ProcessCpuShare::Share() const {
-    const double wall = Monotonic() - wall0_;
-    return wall > 0 ? (ProcessCpuSeconds(pid_) - cpu0_) / wall : 0.0;
+double ProcessCpuSeconds(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    const std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const size_t paren = text.rfind(')');
+    if (paren == std::string::npos) return 0.0;
+    // Behind the name: field 3 (the state) and on; utime is field 14, stime 15.
+    std::istringstream fields(text.substr(paren + 2));
+    std::string field;
+    double ticks = 0.0;
+    for (int i = 3; i <= 15 && fields >> field; ++i)
+        if (i >= 14) ticks += std::stod(field);
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+CpuShare::CpuShare(std::function<double()> cpuSeconds)
+    : cpuSeconds_(std::move(cpuSeconds)), cpu0_(cpuSeconds_()), wall0_(Seconds(CLOCK_MONOTONIC)) {}
+
+double CpuShare::Share() const {
+    const double wall = Seconds(CLOCK_MONOTONIC) - wall0_;
+    return wall > 0 ? (cpuSeconds_() - cpu0_) / wall : 0.0;
 }
 
 std::optional<long> ProcessMemoryKiB(pid_t pid, const char* field) {
@@ -112,6 +112,14 @@ void FaultDrill::WriteSettings(const QString& text) {
 void FaultDrill::StartProgram(const std::string& commandLine) {
     program = std::make_unique<Program>();
     program->Start(commandLine);
+}
+
+void FaultDrill::StartOnCom1() {
+    StartBench({.calibratorLink = calibratorLink});
+    WriteSettings(QString("[Ports]\nCOM1=%1\n[Properties]\nConnection=2\n")
+                      .arg(QString::fromStdString(calibratorLink)));
+    StartProgram();
+    ASSERT_TRUE(Connected()) << Model().txtMessages;
 }
 
 void FaultDrill::StartForLinearity(sim::DmmFaults dmmFaults) {

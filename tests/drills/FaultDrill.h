@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
-#include <time.h>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -36,33 +35,19 @@ inline const std::string kStandin = std::string(T720_BUILD_BIN_DIR) + "/libzorus
 // close to all of it. Generous, so a loaded machine cannot fail a sound program.
 inline constexpr double kIdleCpuShare = 0.5;
 
-// CPU time of the calling thread — the program's one thread, when the program runs
-// in this process — against the time that passed since construction.
-class ThreadCpuShare {
-public:
-    ThreadCpuShare() : cpu0_(Seconds(CLOCK_THREAD_CPUTIME_ID)), wall0_(Seconds(CLOCK_MONOTONIC)) {}
-    double Share() const {
-        const double wall = Seconds(CLOCK_MONOTONIC) - wall0_;
-        return wall > 0 ? (Seconds(CLOCK_THREAD_CPUTIME_ID) - cpu0_) / wall : 0.0;
-    }
+// CPU seconds of the calling thread (the program's one thread, when the program
+// runs in this process), or of another process (user and system time).
+double ThreadCpuSeconds();
+double ProcessCpuSeconds(pid_t pid);
 
-private:
-    static double Seconds(clockid_t clock) {
-        timespec ts{};
-        clock_gettime(clock, &ts);
-        return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-    }
-    double cpu0_, wall0_;
-};
-
-// The same for another process, from /proc/PID/stat (user and system time).
-class ProcessCpuShare {
+// The CPU time a source reports against the time that passed since construction.
+class CpuShare {
 public:
-    explicit ProcessCpuShare(pid_t pid);
+    explicit CpuShare(std::function<double()> cpuSeconds);
     double Share() const;
 
 private:
-    pid_t pid_;
+    std::function<double()> cpuSeconds_;
     double cpu0_, wall0_;
 };
 
@@ -88,6 +73,8 @@ protected:
     void WriteSettings(const QString& text);
     // Makes and starts the program with this command line; its first pass has run.
     void StartProgram(const std::string& commandLine = {});
+    // The program on COM1, where the bench serves the calibrator; connected.
+    void StartOnCom1();
     // The program on the USB link with the DMM on COM1 and "Spez" shown, against a
     // bench that serves both; connected.
     void StartForLinearity(sim::DmmFaults dmmFaults = {});

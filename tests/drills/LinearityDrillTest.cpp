@@ -27,8 +27,8 @@ TEST_F(FaultDrill, DmmFallsSilentOrAnswersGarbageMidRun) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         program.reset();
-        StartForLinearity(c.faults);
-        const ThreadCpuShare cpu;
+        ASSERT_NO_FATAL_FAILURE(StartForLinearity(c.faults));
+        const CpuShare cpu(ThreadCpuSeconds);
         QTest::mouseClick(program->Window().Commandsp, Qt::LeftButton);
         // The run lives inside one pass; when it has returned, the mode is over.
         ASSERT_TRUE(RunUntil([&] {
@@ -75,7 +75,7 @@ private:
 };
 
 TEST_F(FaultDrill, SigtermDuringALinearityRun) {
-    StartForLinearity();
+    ASSERT_NO_FATAL_FAILURE(StartForLinearity());
     // The signal comes while the run yields at the end of a row.
     const RaiseWhen signal([&] {
         const frmResults* results = program->LinearityWindowIfMade();
@@ -97,7 +97,7 @@ TEST_F(FaultDrill, SigtermDuringALinearityRun) {
 }
 
 TEST_F(FaultDrill, SigtermDuringTheShuntSearch) {
-    StartForLinearity();
+    ASSERT_NO_FATAL_FAILURE(StartForLinearity());
     frmResults& results = ShowCompletedRun();
     const RaiseWhen signal([&] { return results.Busy(); });
     ASSERT_TRUE(RunToQuit([&] { results.CmdOpt->click(); }));
@@ -110,7 +110,7 @@ TEST_F(FaultDrill, SigtermDuringTheShuntSearch) {
 }
 
 TEST_F(FaultDrill, SigtermWhileTheShuntMenuIsOpenDuringTheSearch) {
-    StartForLinearity();
+    ASSERT_NO_FATAL_FAILURE(StartForLinearity());
     frmResults& results = ShowCompletedRun();
     bool menuWasOpen = false;
     // At a yield of the search the operator right-clicks a shunt cell; the signal

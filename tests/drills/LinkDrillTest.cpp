@@ -9,21 +9,16 @@
 namespace t720::drill {
 namespace {
 
-using sim::BenchOptions;
 using sim::TransportFaults;
 
 TEST_F(FaultDrill, CalibratorSerialDeviceVanishesWhilePolling) {
-    StartBench({.calibratorLink = calibratorLink});
-    WriteSettings(QString("[Ports]\nCOM1=%1\n[Properties]\nConnection=2\n")
-                      .arg(QString::fromStdString(calibratorLink)));
-    StartProgram();
-    ASSERT_TRUE(Connected()) << Model().txtMessages;
+    ASSERT_NO_FATAL_FAILURE(StartOnCom1());
     ASSERT_TRUE(RunUntilCalibratorLines(6));
 
     bench->HangUpCalibrator();
     // The pass under way may still have had its answer; every later one reports.
     ASSERT_TRUE(RunPasses(2));
-    const ThreadCpuShare cpu;
+    const CpuShare cpu(ThreadCpuSeconds);
     int reported = 0;
     ASSERT_TRUE(RunPasses(30, [&] {
         reported += Model().TextremoVisible && Model().Textremo == "No answer from T720";
@@ -51,7 +46,7 @@ TEST_F(FaultDrill, UsbBenchDiesWhilePolling) {
     bench->Stop();
     const std::string noDevice = "\r\n\r\nno USB device found";
     ASSERT_TRUE(RunUntil([&] { return Model().txtMessages == noDevice; }));
-    const ThreadCpuShare cpu;
+    const CpuShare cpu(ThreadCpuSeconds);
     int searching = 0;
     ASSERT_TRUE(RunPasses(30, [&] {
         searching += !Connected() && Model().txtMessages == noDevice &&
@@ -68,13 +63,8 @@ TEST_F(FaultDrill, UsbBenchDiesWhilePolling) {
     EXPECT_FALSE(Model().TextremoVisible) << Model().Textremo;
 }
 
-
 TEST_F(FaultDrill, CalibratorLineGarblesFloodsSplitsAndDelaysAnswers) {
-    StartBench({.calibratorLink = calibratorLink});
-    WriteSettings(QString("[Ports]\nCOM1=%1\n[Properties]\nConnection=2\n")
-                      .arg(QString::fromStdString(calibratorLink)));
-    StartProgram();
-    ASSERT_TRUE(Connected()) << Model().txtMessages;
+    ASSERT_NO_FATAL_FAILURE(StartOnCom1());
 
     const std::string noAnswer = "No answer from T720";
     const std::string bell = "T720 bell !";  // garbage that happens to begin with 1..8
@@ -92,7 +82,7 @@ TEST_F(FaultDrill, CalibratorLineGarblesFloodsSplitsAndDelaysAnswers) {
         {"late answers", {.late = true}, {"", noAnswer}, noAnswer},
         {"a flood of 1 MiB without a line feed", {.flood = true}, {"", noAnswer}, noAnswer},
     };
-    const ThreadCpuShare cpu;
+    const CpuShare cpu(ThreadCpuSeconds);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         bench->SetTransportFaults(c.faults);
@@ -102,7 +92,9 @@ TEST_F(FaultDrill, CalibratorLineGarblesFloodsSplitsAndDelaysAnswers) {
         EXPECT_GE(CalibratorLines(), before + 6);  // every pass sent its setting...
         for (const std::string& shown : seen)      // ...and judged what came back
             EXPECT_TRUE(c.allowed.count(shown)) << '"' << shown << '"';
-        if (!c.mustSee.empty()) EXPECT_TRUE(seen.count(c.mustSee));
+        if (!c.mustSee.empty()) {
+            EXPECT_TRUE(seen.count(c.mustSee));
+        }
 
         // The fault goes away: the passes judge good answers again.
         bench->SetTransportFaults({});

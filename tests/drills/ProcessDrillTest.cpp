@@ -57,7 +57,7 @@ TEST_F(FaultDrill, CalibratorLineFloodsTheRunningProgram) {
     EXPECT_LT(*peak - *before, static_cast<long>(TransportFaults::kMaxFloodBytes / 1024)) << "KiB";
 
     // Polling as before: the program waits between and within its passes.
-    const ProcessCpuShare cpu(program.Pid());
+    const CpuShare cpu([&] { return ProcessCpuSeconds(program.Pid()); });
     ASSERT_TRUE(bench->WaitForReceived(CalibratorLines() + 40, kProgramPatience));
     EXPECT_LT(cpu.Share(), kIdleCpuShare);
 
