@@ -122,6 +122,13 @@ TEST_F(FaultDrill, SettingsFileUnreadableDamagedOrUnwritable) {
     // What stood in the way is still there.
     EXPECT_TRUE(QFileInfo(dir.filePath("0/config/ZORTorT720/ZORTorT720.ini")).isDir());
     EXPECT_EQ(ReadFile(dir.filePath("2/config/ZORTorT720")), "in the way");
+
+    // In the window, the start-up note stands in the status bar.
+    QDir().mkpath(Ini());
+    StartProgram();
+    EXPECT_EQ(program->Window().statusPanel2->text().toStdString().rfind(cases[0].startNote, 0), 0u);
+    program.reset();
+    QDir(Ini()).removeRecursively();
 }
 
 }  // namespace
