@@ -54,6 +54,14 @@ private:
 // A "Vm..." figure of /proc/PID/status in KiB; nullopt when it cannot be read.
 std::optional<long> ProcessMemoryKiB(pid_t pid, const char* field);
 
+// A build with AddressSanitizer keeps freed memory in quarantine: its figures
+// measure the sanitizer, not the program.
+#ifdef __SANITIZE_ADDRESS__
+inline constexpr bool kMemoryFiguresTell = false;
+#else
+inline constexpr bool kMemoryFiguresTell = true;
+#endif
+
 class FaultDrill : public ::testing::Test {
 protected:
     FaultDrill();

@@ -55,14 +55,13 @@ TEST_F(FaultDrill, DmmFallsSilentOrAnswersGarbageMidRun) {
     }
 }
 
-// Raises `sig` once, from the event loop, as soon as `when` holds.
+// Raises SIGTERM once, from the event loop, as soon as `when` holds.
 class RaiseWhen {
 public:
-    RaiseWhen(std::function<bool()> when, std::function<void()> before = {}) {
-        QObject::connect(&timer_, &QTimer::timeout, [this, when, before] {
+    explicit RaiseWhen(std::function<bool()> when) {
+        QObject::connect(&timer_, &QTimer::timeout, [this, when] {
             if (raised_ || !when()) return;
             raised_ = true;
-            if (before) before();
             raise(SIGTERM);
         });
         timer_.start(5);
@@ -73,6 +72,11 @@ private:
     QTimer timer_;
     bool raised_ = false;
 };
+
+// The link the program kept at its end; the settings held no values before.
+QString SavedLink(const QString& ini) {
+    return QSettings(ini, QSettings::IniFormat).value("Properties/Connection").toString();
+}
 
 TEST_F(FaultDrill, SigtermDuringALinearityRun) {
     ASSERT_NO_FATAL_FAILURE(StartForLinearity());
@@ -93,7 +97,7 @@ TEST_F(FaultDrill, SigtermDuringALinearityRun) {
     EXPECT_FALSE(DmmRemote());
     EXPECT_FALSE(program->Dmm().IsOpen());
     EXPECT_EQ(CalibratorRecord().back(), "DCL");
-    EXPECT_EQ(QSettings(Ini(), QSettings::IniFormat).value("Properties/Connection").toString(), "1");
+    EXPECT_EQ(SavedLink(Ini()), "1");
 }
 
 TEST_F(FaultDrill, SigtermDuringTheShuntSearch) {
@@ -106,7 +110,7 @@ TEST_F(FaultDrill, SigtermDuringTheShuntSearch) {
     EXPECT_FALSE(results.Busy());
     EXPECT_TRUE(results.State().controls.OptiL1[4].empty());  // the search was cut short
     EXPECT_EQ(CalibratorRecord().back(), "DCL");
-    EXPECT_EQ(QSettings(Ini(), QSettings::IniFormat).value("Properties/Connection").toString(), "1");
+    EXPECT_EQ(SavedLink(Ini()), "1");
 }
 
 TEST_F(FaultDrill, SigtermWhileTheShuntMenuIsOpenDuringTheSearch) {
@@ -132,7 +136,7 @@ TEST_F(FaultDrill, SigtermWhileTheShuntMenuIsOpenDuringTheSearch) {
     EXPECT_FALSE(results.mnu_rsel->isVisible());
     EXPECT_FALSE(results.Busy());
     EXPECT_EQ(CalibratorRecord().back(), "DCL");
-    EXPECT_EQ(QSettings(Ini(), QSettings::IniFormat).value("Properties/Connection").toString(), "1");
+    EXPECT_EQ(SavedLink(Ini()), "1");
 }
 
 }  // namespace

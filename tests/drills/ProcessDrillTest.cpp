@@ -53,8 +53,10 @@ TEST_F(FaultDrill, CalibratorLineFloodsTheRunningProgram) {
     // Read and dropped, never held: the peak grew by far less than one flood.
     const std::optional<long> peak = ProcessMemoryKiB(program.Pid(), "VmHWM");
     ASSERT_TRUE(before && peak);
-    EXPECT_LT(*peak, 200 * 1024) << "KiB";
-    EXPECT_LT(*peak - *before, static_cast<long>(TransportFaults::kMaxFloodBytes / 1024)) << "KiB";
+    if (kMemoryFiguresTell) {
+        EXPECT_LT(*peak, 200 * 1024) << "KiB";
+        EXPECT_LT(*peak - *before, static_cast<long>(TransportFaults::kMaxFloodBytes / 1024)) << "KiB";
+    }
 
     // Polling as before: the program waits between and within its passes.
     const CpuShare cpu([&] { return ProcessCpuSeconds(program.Pid()); });
