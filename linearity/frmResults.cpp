@@ -233,9 +233,6 @@ void frmResults::Scan() {
 
 void frmResults::ScanEnd() {
     state_.controls.Results.visible = false;
-    // The supervision took a stop click that was meant for the running search as
-    // well; the search sees the request at its next check and clears it.
-    if (searching_) shared_.StopRequest = true;
     Render();
 }
 

@@ -53,6 +53,7 @@ class frmResults final : public QWidget, public LinearityPort, public linearity:
     // True while the run or the shunt search is on the stack: the program must not
     // end before it has returned.
     bool Busy() const { return scanning_ || searching_; }
+    bool Searching() const override { return searching_; }
 
     // Brings the widgets to the model without firing handlers.
     void Render();

@@ -59,6 +59,8 @@ public:
     virtual void Scan() = 0;
     virtual void ScanEnd() = 0;
     virtual void Scanx() = 0;
+    // True while the shunt search runs; a stop click then belongs to the search.
+    virtual bool Searching() const { return false; }
 };
 
 }  // namespace t720

@@ -189,9 +189,14 @@ void Supervisor::RunStep() {
         win_.SetStatusPanel1("");
         if (results) results->Scan();
     }
-    if (s_.StopRequest) {
+    // A stop click while the shunt search runs is the search's: the search ends at
+    // its next check and clears the request, and the linearity mode stays (the
+    // next click ends it). Otherwise it would depend on whether this pass or the
+    // search saw the click first.
+    LinearityPort* const window = linearityFactory_ ? Linearity() : nullptr;
+    if (s_.StopRequest && !(window && window->Searching())) {
         s_.StopRequest = false;
-        LinearityPort* results = Linearity();
+        LinearityPort* results = window;
         if (results) {
             results->ScanEnd();
             results->SetEnabled(false);

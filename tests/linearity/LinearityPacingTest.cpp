@@ -103,5 +103,34 @@ TEST_F(LinearityPacingTest, StopFromTheResultsWindowThenShowTheRunAgain) {
     EXPECT_EQ(results->Results->CellText(3, 0), "R 114");
 }
 
+TEST_F(LinearityPacingTest, AStopClickDuringTheSearchEndsTheSearchAndTheModeStays) {
+    sup.OpenComPort(kLinkUsb, false);
+    s.ScanRequest = true;
+    Pass();  // a whole run on the fake clock
+    ASSERT_EQ(results->LastScan().outcome, linearity::ScanResult::Outcome::Completed);
+    ASSERT_EQ(s.LinkState, kLinkLinearityRun);
+
+    // At the search's first yield: a stop click, then the timer's pass sees it
+    // before the search does.
+    QTimer::singleShot(0, qApp, [&] {
+        QTest::mouseClick(results->statusPanel1, Qt::LeftButton);
+        s.TickCountdown = 0;
+        sup.TimerTick();
+    });
+    results->CmdOpt->click();
+
+    const auto& lines = results->State().controls.OptiL1;
+    EXPECT_EQ(lines[0].rfind("0 Rs:", 0), 0u);
+    EXPECT_TRUE(lines[4].empty());  // the search ended early
+    EXPECT_FALSE(s.StopRequest);
+    EXPECT_EQ(s.LinkState, kLinkLinearityRun);  // the mode stays
+    EXPECT_TRUE(results->Results->isVisible());
+
+    QTest::mouseClick(results->statusPanel1, Qt::LeftButton);
+    Pass();
+    EXPECT_EQ(s.LinkState, kLinkConnected);
+    EXPECT_TRUE(win.enabled);
+}
+
 }  // namespace
 }  // namespace t720

@@ -150,29 +150,6 @@ TEST_F(frmResultsTest, SummaryLinesTakeClicksOnlyOnceTheFrameIsEnabled) {
     EXPECT_EQ(window.Results->CellText(row, 3), "  750 kOhm");
 }
 
-TEST_F(frmResultsTest, LeavingTheModeDuringTheSearchEndsTheSearch) {
-    bool busyMeanwhile = false;
-    DuringNextYield([&] {
-        // What the supervision pass does with a stop click it sees first.
-        busyMeanwhile = window.Busy();
-        s.StopRequest = false;
-        window.ScanEnd();
-        window.SetEnabled(false);
-    });
-    window.CmdOpt->click();
-
-    EXPECT_TRUE(busyMeanwhile);
-    EXPECT_FALSE(window.Busy());
-    EXPECT_FALSE(s.StopRequest);
-    const auto& lines = State().controls.OptiL1;
-    EXPECT_EQ(lines[0].rfind("0 Rs:", 0), 0u);
-    EXPECT_EQ(lines[1].rfind("1 Rs:", 0), 0u);
-    EXPECT_TRUE(lines[3].empty());  // never searched
-    EXPECT_TRUE(lines[4].empty());
-    EXPECT_LT(State().EvalCount, 1176);  // the search for two shunts was cut short
-    EXPECT_FALSE(window.Results->isVisibleTo(&window));
-    EXPECT_TRUE(window.CmdOpt->isVisibleTo(&window));
-}
 
 TEST_F(frmResultsTest, ClosingWaitsForTheSearchAndOnlyHidesTheWindow) {
     bool closed = true;
