@@ -15,6 +15,8 @@ Program::Program()
       // A signal ends the program the way the operator's close does.
       signalWatcher_([this](int) { window_.close(); }) {
     panel_.Attach(&supervisor_);
+    // Every transmission shows the window's state first, as it holds the thread.
+    calibrator_.SetRepaint([this] { window_.RenderNow(); });
     // A close (or a signal) waits until a run or a shunt search has returned.
     window_.SetBusyQuery([this] { return results_ && results_->Busy(); });
     window_.SetShutdown([this] {

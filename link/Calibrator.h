@@ -37,6 +37,9 @@ public:
     // call cannot be made at all (library file or entry point missing).
     bool InitialiseLibrary();
 
+    // Set once the window exists (it is built after the calibrator's owner).
+    void SetRepaint(std::function<void()> repaint) { repaint_ = std::move(repaint); }
+
     SerialPort& Comm1() { return comm1_; }
     UsbCalLibrary& Library() { return library_; }
     Clock& TimeBase() { return clock_; }

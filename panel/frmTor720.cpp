@@ -310,7 +310,9 @@ void frmTor720::closeEvent(QCloseEvent* event) {
 
 void frmTor720::RenderNow() {
     Render();
-    repaint();
+    // Paint what changed now, before the caller holds the thread; a window with
+    // nothing changed costs nothing (this runs before every transmission).
+    QCoreApplication::sendPostedEvents(this, QEvent::UpdateRequest);
 }
 
 void frmTor720::Render() {
