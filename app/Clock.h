@@ -9,7 +9,7 @@
 namespace t720 {
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     // Seconds on a monotonic time line; only differences are meaningful.
     virtual double Now() = 0;
@@ -20,7 +20,7 @@ public:
 
 // CLOCK_MONOTONIC; SleepUntil sleeps in the kernel.
 class SystemClock final : public Clock {
-public:
+  public:
     double Now() override;
     void SleepUntil(double deadline) override;
 };

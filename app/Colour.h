@@ -17,16 +17,25 @@ inline constexpr Colour kSysWindowBackground = 0x80000005u;
 inline constexpr Colour kSysWindowText = 0x80000008u;
 inline constexpr Colour kSysAppWorkspace = 0x8000000Cu;
 inline constexpr Colour kSysButtonFace = 0x8000000Fu;
-inline constexpr Colour kSys3DLight = 0x80000016u;  // light edge of 3-D elements; buttons' normal colour
+inline constexpr Colour kSys3DLight =
+    0x80000016u;  // light edge of 3-D elements; buttons' normal colour
 
 inline constexpr Colour kBlack = 0x00000000u;
 inline constexpr Colour kRed = 0x000000FFu;
 inline constexpr Colour kGreenPure = 0x0000FF00u;
 inline constexpr Colour kYellow = 0x0000FFFFu;
 
-constexpr bool IsSystemColour(Colour c) { return (c & kSystemColourFlag) != 0; }
-constexpr int RedOf(Colour c) { return static_cast<int>(c & 0xFFu); }
-constexpr int GreenOf(Colour c) { return static_cast<int>((c >> 8) & 0xFFu); }
-constexpr int BlueOf(Colour c) { return static_cast<int>((c >> 16) & 0xFFu); }
+constexpr bool IsSystemColour(Colour c) {
+    return (c & kSystemColourFlag) != 0;
+}
+constexpr int RedOf(Colour c) {
+    return static_cast<int>(c & 0xFFu);
+}
+constexpr int GreenOf(Colour c) {
+    return static_cast<int>((c >> 8) & 0xFFu);
+}
+constexpr int BlueOf(Colour c) {
+    return static_cast<int>((c >> 16) & 0xFFu);
+}
 
 }  // namespace t720

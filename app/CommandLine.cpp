@@ -49,7 +49,7 @@ std::optional<int32_t> RelayNumber(std::string_view text) {
     double value = 0.0;
     const auto res = std::from_chars(plain.data(), plain.data() + plain.size(), value);
     if (res.ec != std::errc()) return std::nullopt;  // beyond any double: surely beyond 32 bits
-    const double rounded = std::nearbyint(value);  // the default rounding mode: half to even
+    const double rounded = std::nearbyint(value);    // the default rounding mode: half to even
     if (!std::isfinite(rounded) || rounded < -2147483648.0 || rounded > 2147483647.0)
         return std::nullopt;
     return static_cast<int32_t>(rounded);

@@ -23,7 +23,7 @@
 namespace t720 {
 
 class Program {
-public:
+  public:
     // The USB library is looked for as the environment says (UsbLibrarySearch),
     // the settings in the per-user store.
     Program();
@@ -47,7 +47,7 @@ public:
     // The linearity window, or nullptr while no run has needed it.
     frmResults* LinearityWindowIfMade() { return results_.get(); }
 
-private:
+  private:
     // In the order they are made; each is destroyed before those it refers to.
     SharedState state_;
     QtSerialPort comm1_;

@@ -39,14 +39,14 @@ enum : int32_t {
 
 struct SharedState {
     // --- program-wide fields, in declaration order ---
-    int32_t LinkType = 0;    // 1 USB library, 2 COM1, 3 COM(2 + ComIncr)
-    int32_t BeepOn = 0;      // beep argument of the last SendSetting
-    int32_t RangeIdx = 0;    // 1..6
-    int32_t ChannelNo = 0;   // 0..8, or 0..15 behind a QV310 amplifier
-    int32_t SignFlag = 0;    // 0 plus, 1 minus, 128 neutral (set-up probe only)
-    int32_t ProzStep = 0;    // 0..10, tens of percent of full scale
-    int32_t ReadyOn = 0;     // first field of K1B
-    int32_t HalfBridge = 0;  // folded into the K1A sign code
+    int32_t LinkType = 0;               // 1 USB library, 2 COM1, 3 COM(2 + ComIncr)
+    int32_t BeepOn = 0;                 // beep argument of the last SendSetting
+    int32_t RangeIdx = 0;               // 1..6
+    int32_t ChannelNo = 0;              // 0..8, or 0..15 behind a QV310 amplifier
+    int32_t SignFlag = 0;               // 0 plus, 1 minus, 128 neutral (set-up probe only)
+    int32_t ProzStep = 0;               // 0..10, tens of percent of full scale
+    int32_t ReadyOn = 0;                // first field of K1B
+    int32_t HalfBridge = 0;             // folded into the K1A sign code
     std::array<int32_t, 7> RangeTab{};  // mV/V per range index; 555 means 0.5 mV/V
     std::string SignText;               // "+" or "-"
     double RangeMvV = 0.0;              // full scale of the selected range, mV/V
@@ -54,20 +54,20 @@ struct SharedState {
     int32_t LoadMode = 0;               // 1: the special button is the load toggle
     int32_t AnswerStatus = 0;           // verdict of the last SendSetting (0..4)
     bool UsbDllMissing = false;         // the USB library cannot be called at all
-    std::string DeviceId;               // serial-number text / route ("CP..."); in/out for the library
-    bool StopRequest = false;           // a status-bar panel was clicked
-    bool ScanRequest = false;           // start a linearity run on the next pass
-    bool ScanEnded = false;             // a run has been stopped: re-display allowed
-    int16_t SetupPhase = 0;             // 0 not configured, 1 five ranges, 2 six ranges
-    int16_t TickCountdown = 0;          // timer ticks until the next supervision pass
-    int16_t LinkState = 0;              // see kLink* above
+    std::string DeviceId;       // serial-number text / route ("CP..."); in/out for the library
+    bool StopRequest = false;   // a status-bar panel was clicked
+    bool ScanRequest = false;   // start a linearity run on the next pass
+    bool ScanEnded = false;     // a run has been stopped: re-display allowed
+    int16_t SetupPhase = 0;     // 0 not configured, 1 five ranges, 2 six ranges
+    int16_t TickCountdown = 0;  // timer ticks until the next supervision pass
+    int16_t LinkState = 0;      // see kLink* above
 
     // --- fields of the main window, in declaration order ---
-    int16_t TransferPhase = 0;          // phase 0..3 of the "Data transfer:" indicator
-    int16_t ComIncr = 0;                // variable serial port is COM(2 + ComIncr), 0..7
-    std::string DevArg;                 // value of the "/DEV=" switch
-    std::string IdArg;                  // value of the "/ID=" switch
-    int32_t RelayMask = 0;              // "/Relais(" number while it is split into bytes
+    int16_t TransferPhase = 0;           // phase 0..3 of the "Data transfer:" indicator
+    int16_t ComIncr = 0;                 // variable serial port is COM(2 + ComIncr), 0..7
+    std::string DevArg;                  // value of the "/DEV=" switch
+    std::string IdArg;                   // value of the "/ID=" switch
+    int32_t RelayMask = 0;               // "/Relais(" number while it is split into bytes
     std::array<int16_t, 4> RelayByte{};  // relay-cleaning pattern, least significant byte first
 };
 

@@ -11,12 +11,12 @@ namespace t720 {
 
 class SignalWatcher : public QObject {
     Q_OBJECT
-public:
+  public:
     // Installs the handlers; `onSignal` runs on the event loop, once per signal.
     explicit SignalWatcher(std::function<void(int signal)> onSignal, QObject* parent = nullptr);
     ~SignalWatcher() override;
 
-private:
+  private:
     std::function<void(int)> onSignal_;
     std::unique_ptr<QSocketNotifier> notifier_;
 };

@@ -15,7 +15,8 @@ constexpr const char* kSection = "Properties/";
 
 // Whether every key of section "Properties" in the INI file at `path` holds the
 // given value, read from the file's text (not from QSettings' cache of it).
-bool ValuesOnDisk(const QString& path, std::initializer_list<std::pair<const char*, int64_t>> values) {
+bool ValuesOnDisk(const QString& path,
+                  std::initializer_list<std::pair<const char*, int64_t>> values) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return false;
     const QList<QByteArray> lines = file.read(1 << 20).split('\n');
@@ -29,7 +30,8 @@ bool ValuesOnDisk(const QString& path, std::initializer_list<std::pair<const cha
         }
         if (!inSection) continue;
         for (const auto& [key, value] : values)
-            if (line == QByteArray(key) + '=' + QByteArray::number(static_cast<qlonglong>(value))) ++found;
+            if (line == QByteArray(key) + '=' + QByteArray::number(static_cast<qlonglong>(value)))
+                ++found;
     }
     return found == static_cast<int>(values.size());
 }
@@ -70,7 +72,8 @@ SettingsFile::SettingsFile(std::unique_ptr<QSettings> store) : store_(std::move(
         if (QFile::copy(path, backup))
             note_ = "Settings file was damaged; a copy was kept as " + backup.toStdString();
         else
-            note_ = "Settings file was damaged and could not be copied aside: " + path.toStdString();
+            note_ =
+                "Settings file was damaged and could not be copied aside: " + path.toStdString();
     }
     if (!store_->isWritable())
         note_ = "Settings cannot be saved (no write access): " + path.toStdString();
@@ -114,10 +117,12 @@ bool SettingsFile::Save(const SharedState& s) {
     if (store_->status() == QSettings::AccessError) return false;
     // The store reports a write failure only when it met no damage reading the file,
     // so look at the file itself: are the six values in it?
-    return ValuesOnDisk(store_->fileName(),
-                        {{"Connection", s.LinkType}, {"T720Range", s.RangeIdx},
-                         {"T720Chann", s.ChannelNo}, {"T720Signe", s.SignFlag},
-                         {"T720Proze", s.ProzStep}, {"T720COMxincr", s.ComIncr}});
+    return ValuesOnDisk(store_->fileName(), {{"Connection", s.LinkType},
+                                             {"T720Range", s.RangeIdx},
+                                             {"T720Chann", s.ChannelNo},
+                                             {"T720Signe", s.SignFlag},
+                                             {"T720Proze", s.ProzStep},
+                                             {"T720COMxincr", s.ComIncr}});
 }
 
 }  // namespace t720

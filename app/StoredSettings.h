@@ -23,7 +23,7 @@ struct StoredProperties {
 };
 
 class SettingsFile {
-public:
+  public:
     // Opens the per-user store (OpenSettingsStore) or, for tests, a given one.
     SettingsFile();
     explicit SettingsFile(std::unique_ptr<QSettings> store);
@@ -42,7 +42,7 @@ public:
     const std::string& Note() const { return note_; }
     QString Path() const { return store_->fileName(); }
 
-private:
+  private:
     std::unique_ptr<QSettings> store_;
     bool unreadable_ = false;
     std::string note_;

@@ -93,11 +93,13 @@ int main(int argc, char** argv) {
     bench.Stop();
 
     std::printf("supervision pass, %.0f s per part\n", seconds);
-    std::printf("  USB link, answering bench: %.1f passes/s (nominal 33.3, goal >= 31), "
-                "CPU %.2f %% of a core (goal < 3 %%)\n",
-                usb.passesPerSecond, usb.cpuPercent);
-    std::printf("  serial link, silent calibrator: %.2f passes/s, CPU %.2f %% of a core "
-                "(goal < 5 %%)\n",
-                silent.passesPerSecond, silent.cpuPercent);
+    std::printf(
+        "  USB link, answering bench: %.1f passes/s (nominal 33.3, goal >= 31), "
+        "CPU %.2f %% of a core (goal < 3 %%)\n",
+        usb.passesPerSecond, usb.cpuPercent);
+    std::printf(
+        "  serial link, silent calibrator: %.2f passes/s, CPU %.2f %% of a core "
+        "(goal < 5 %%)\n",
+        silent.passesPerSecond, silent.cpuPercent);
     return 0;
 }

@@ -70,8 +70,8 @@ int main(int argc, char** argv) {
     double sink = 0.0;
     start = clock.Now();
     for (int i = 0; i < evaluations; ++i) {
-        const EvalResult r = Evaluate(state.Reading2, state.ShuntFactor, state.ShuntRoot,
-                                      state.RowShunt, true);
+        const EvalResult r =
+            Evaluate(state.Reading2, state.ShuntFactor, state.ShuntRoot, state.RowShunt, true);
         sink += r.Score;
     }
     const double plain = clock.Now() - start;

@@ -2,13 +2,13 @@
 // (found, probed and polled), and how much memory it holds at most while it polls.
 //
 //   build/bin/bench_startup [seconds of polling, default 5]
+#include <signal.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <fstream>
-#include <signal.h>
 
 #include "app/Clock.h"
 #include "sim/BenchServer.h"
@@ -41,25 +41,26 @@ int main(int argc, char** argv) {
     bench.Start();
 
     QDir().mkpath(dir.filePath("config/ZORTorT720"));
-    t720::test::ChildProcess program(
-        {t720::test::BuiltProgram("t720"),
-         {},
-         {{"QT_QPA_PLATFORM", "offscreen"},
-          {"XDG_CONFIG_HOME", dir.filePath("config").toStdString()},
-          {"XDG_DATA_HOME", dir.filePath("data").toStdString()},
-          {"XDG_RUNTIME_DIR", dir.path().toStdString()},
-          {"T720_BENCH_SOCKET", options.usbSocket}},
-         {}});
+    t720::test::ChildProcess program({t720::test::BuiltProgram("t720"),
+                                      {},
+                                      {{"QT_QPA_PLATFORM", "offscreen"},
+                                       {"XDG_CONFIG_HOME", dir.filePath("config").toStdString()},
+                                       {"XDG_DATA_HOME", dir.filePath("data").toStdString()},
+                                       {"XDG_RUNTIME_DIR", dir.path().toStdString()},
+                                       {"T720_BENCH_SOCKET", options.usbSocket}},
+                                      {}});
     const double start = t720::RealClock().Now();
     // The first pass sends the probe (K1A, K1B) and the first poll (K1A, K1B).
     if (!program.Started() || !bench.WaitForReceived(4, std::chrono::seconds(30))) {
-        std::fprintf(stderr, "the program did not reach the calibrator\n%s\n", program.Output().c_str());
+        std::fprintf(stderr, "the program did not reach the calibrator\n%s\n",
+                     program.Output().c_str());
         return 1;
     }
     const double firstPass = t720::RealClock().Now() - start;
 
     const uint64_t polled = bench.WithCalibrator([](auto& m) { return m.receivedTotal(); });
-    bench.WaitForReceived(polled + 1000000, std::chrono::milliseconds(static_cast<int>(seconds * 1000)));
+    bench.WaitForReceived(polled + 1000000,
+                          std::chrono::milliseconds(static_cast<int>(seconds * 1000)));
     const long peak = PeakRssKb(program.Pid());
     program.Signal(SIGTERM);
     const auto status = program.Wait();

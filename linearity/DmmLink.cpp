@@ -30,9 +30,13 @@ void DmmLink::LocalHP() {
     port_.SetPortOpen(false);
 }
 
-void DmmLink::WriteLineHP(std::string_view cmd) { WriteLine(port_, cmd); }
+void DmmLink::WriteLineHP(std::string_view cmd) {
+    WriteLine(port_, cmd);
+}
 
-std::string DmmLink::ReadLineHP() { return ReadLine(port_, clock_, kDmmTimeout); }
+std::string DmmLink::ReadLineHP() {
+    return ReadLine(port_, clock_, kDmmTimeout);
+}
 
 std::string DmmLink::ReadHP(std::string_view cmd) {
     WriteLineHP(cmd);

@@ -15,7 +15,7 @@ inline constexpr float kDmmTimeout = 1.5f;  // seconds for one answer line
 inline constexpr std::string_view kMeasureCommand = "MEAS:VOLT:DC? 1,1E-6";
 
 class DmmLink {
-public:
+  public:
     DmmLink(SerialPort& comm2, Clock& clock = RealClock());
 
     // Opens the line (port 1) and switches the meter to remote operation, emptying
@@ -33,7 +33,7 @@ public:
 
     bool IsOpen() const { return port_.PortOpen(); }
 
-private:
+  private:
     SerialPort& port_;
     Clock& clock_;
 };

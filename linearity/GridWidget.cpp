@@ -25,12 +25,18 @@ constexpr double kSmallestText = 0.7;
 QColor ScreenColour(Colour colour, const QPalette& palette) {
     if (!IsSystemColour(colour)) return QColor(RedOf(colour), GreenOf(colour), BlueOf(colour));
     switch (colour) {
-        case kSysWindowBackground: return palette.color(QPalette::Base);
-        case kSysWindowText: return palette.color(QPalette::Text);
-        case kSysButtonFace: return palette.color(QPalette::Button);
-        case kSysAppWorkspace: return palette.color(QPalette::Mid);
-        case kSys3DLight: return palette.color(QPalette::Light);
-        default: return palette.color(QPalette::Window);
+        case kSysWindowBackground:
+            return palette.color(QPalette::Base);
+        case kSysWindowText:
+            return palette.color(QPalette::Text);
+        case kSysButtonFace:
+            return palette.color(QPalette::Button);
+        case kSysAppWorkspace:
+            return palette.color(QPalette::Mid);
+        case kSys3DLight:
+            return palette.color(QPalette::Light);
+        default:
+            return palette.color(QPalette::Window);
     }
 }
 
@@ -100,10 +106,13 @@ QColor GridWidget::CellForeground(int row, int col) const {
 
 Qt::Alignment GridWidget::CellAlignment(int row, int col) const {
     switch (ResolveAlignment(shown_.Cell(row, col), LocaleDecimalSeparator())) {
-        case Align::Centre: return Qt::AlignCenter;
-        case Align::Right: return Qt::AlignRight | Qt::AlignVCenter;
+        case Align::Centre:
+            return Qt::AlignCenter;
+        case Align::Right:
+            return Qt::AlignRight | Qt::AlignVCenter;
         case Align::Left:
-        case Align::General: break;
+        case Align::General:
+            break;
     }
     return Qt::AlignLeft | Qt::AlignVCenter;
 }

@@ -27,7 +27,8 @@ std::string RowText(int row) {
     return "row " + std::to_string(row);
 }
 
-ScanResult Abandon(LinearityState& state, SharedState& shared, WindowHost& host, std::string message) {
+ScanResult Abandon(LinearityState& state, SharedState& shared, WindowHost& host,
+                   std::string message) {
     state.controls.statusPanel1 = message;
     // The supervision ends the linearity mode on the stop request, as after a stop.
     shared.StopRequest = true;
@@ -38,8 +39,9 @@ ScanResult Abandon(LinearityState& state, SharedState& shared, WindowHost& host,
 // A completed run is kept on disk; a record that cannot be written is told.
 void SaveRecord(const LinearityState& state, const ScanContext& ctx, ScanResult& result) {
     const std::string identification = ctx.identification ? ctx.identification() : std::string();
-    const RunRecord record = RecordNow(state.Reading1, state.Reading2, FromLatin1(ctx.shared.DeviceId),
-                                       FromLatin1(identification), DmmPortText());
+    const RunRecord record =
+        RecordNow(state.Reading1, state.Reading2, FromLatin1(ctx.shared.DeviceId),
+                  FromLatin1(identification), DmmPortText());
     const RecordSave saved = SaveRunRecord(RunRecordDirectory(), record);
     if (saved.ok()) {
         result.recordPath = saved.path;

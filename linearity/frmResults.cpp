@@ -38,7 +38,11 @@ constexpr int kSummaryCharacters = 58;
 
 frmResults::frmResults(SharedState& shared, UsbCalLibrary& library, DmmLink& dmm, Clock& clock,
                        std::function<std::string()> identification, QWidget* parent)
-    : QWidget(parent, Qt::Window), shared_(shared), library_(library), dmm_(dmm), clock_(clock),
+    : QWidget(parent, Qt::Window),
+      shared_(shared),
+      library_(library),
+      dmm_(dmm),
+      clock_(clock),
       identification_(std::move(identification)) {
     setWindowTitle(QString::fromUtf8("Linearitätsmessung"));
     BuildLayout();
@@ -64,11 +68,14 @@ void frmResults::BuildLayout() {
     QSizePolicy keep = Results->sizePolicy();
     keep.setRetainSizeWhenHidden(true);
     Results->setSizePolicy(keep);
-    Results->setToolTip(QStringLiteral("Right click in \"R Shunt\": choose a shunt; "
-                                       "click \"copy\": copy the grid"));
+    Results->setToolTip(
+        QStringLiteral("Right click in \"R Shunt\": choose a shunt; "
+                       "click \"copy\": copy the grid"));
     row->addWidget(Results, 1);
     connect(Results, &GridWidget::buttonPressed, this,
-            [this](int button, double x, double y, QPoint global) { GridButton(button, x, y, global); });
+            [this](int button, double x, double y, QPoint global) {
+                GridButton(button, x, y, global);
+            });
 
     // Beside the grid: the plot over its upper half, the optimisation beside its
     // lower half (in `Picture2`, placed where the run says).
@@ -119,7 +126,8 @@ void frmResults::BuildLayout() {
     p2->addWidget(CmdOpt, 0, Qt::AlignLeft);
     p2->addStretch(1);
 
-    const int summaryWidth = QFontMetrics(fixed).horizontalAdvance(QString(kSummaryCharacters, u'0'));
+    const int summaryWidth =
+        QFontMetrics(fixed).horizontalAdvance(QString(kSummaryCharacters, u'0'));
     side_->setFixedWidth(summaryWidth + 40);
     side_->installEventFilter(this);
 
@@ -207,7 +215,9 @@ void frmResults::Show() {
     activateWindow();
 }
 
-void frmResults::SetEnabled(bool enabled) { setEnabled(enabled); }
+void frmResults::SetEnabled(bool enabled) {
+    setEnabled(enabled);
+}
 
 void frmResults::Scan() {
     if (Busy()) return;  // never two runs, nor a run inside the search, on one stack

@@ -6,7 +6,9 @@ namespace t720 {
 
 namespace {
 
-bool StartsWith(std::string_view s, char c) { return !s.empty() && s.front() == c; }
+bool StartsWith(std::string_view s, char c) {
+    return !s.empty() && s.front() == c;
+}
 bool StartsWithIn(std::string_view s, char lo, char hi) {
     return !s.empty() && s.front() >= lo && s.front() <= hi;
 }
@@ -32,7 +34,9 @@ std::string K1TPatternText(const std::array<int16_t, 4>& relayByte) {
            SignPos(relayByte[1]) + "," + SignPos(relayByte[0]);
 }
 
-bool SerialSendsK1B(std::string_view k1aAnswer) { return StartsWithIn(k1aAnswer, '0', '8'); }
+bool SerialSendsK1B(std::string_view k1aAnswer) {
+    return StartsWithIn(k1aAnswer, '0', '8');
+}
 
 int32_t SerialVerdict(std::string_view k1aAnswer, std::string_view k1bAnswer) {
     // The rules are applied in this order; a later one overrides an earlier one.

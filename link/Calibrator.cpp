@@ -6,8 +6,8 @@
 
 namespace t720 {
 
-Calibrator::Calibrator(SharedState& state, SerialPort& comm1, UsbCalLibrary& library,
-                       Clock& clock, std::function<void()> repaint)
+Calibrator::Calibrator(SharedState& state, SerialPort& comm1, UsbCalLibrary& library, Clock& clock,
+                       std::function<void()> repaint)
     : s_(state), comm1_(comm1), library_(library), clock_(clock), repaint_(std::move(repaint)) {}
 
 void Calibrator::SendSetting(int32_t beep) {

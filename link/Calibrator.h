@@ -14,7 +14,7 @@
 namespace t720 {
 
 class Calibrator {
-public:
+  public:
     // `repaint` shows the window's current state before a transmission blocks it.
     Calibrator(SharedState& state, SerialPort& comm1, UsbCalLibrary& library, Clock& clock,
                std::function<void()> repaint = {});
@@ -44,7 +44,7 @@ public:
     UsbCalLibrary& Library() { return library_; }
     Clock& TimeBase() { return clock_; }
 
-private:
+  private:
     SharedState& s_;
     SerialPort& comm1_;
     UsbCalLibrary& library_;

@@ -28,9 +28,8 @@ std::optional<LineSettings> ParseLineSettings(std::string_view text) {
     size_t start = 0;
     for (;;) {
         const size_t comma = text.find(',', start);
-        fields.push_back(Trim(text.substr(start, comma == std::string_view::npos
-                                                     ? std::string_view::npos
-                                                     : comma - start)));
+        fields.push_back(Trim(text.substr(
+            start, comma == std::string_view::npos ? std::string_view::npos : comma - start)));
         if (comma == std::string_view::npos) break;
         start = comma + 1;
     }
@@ -43,22 +42,42 @@ std::optional<LineSettings> ParseLineSettings(std::string_view text) {
 
     if (fields[1].size() != 1) return std::nullopt;
     switch (fields[1][0]) {
-        case 'N': case 'n': s.parity = LineSettings::Parity::None; break;
-        case 'E': case 'e': s.parity = LineSettings::Parity::Even; break;
-        case 'O': case 'o': s.parity = LineSettings::Parity::Odd; break;
-        case 'M': case 'm': s.parity = LineSettings::Parity::Mark; break;
-        case 'S': case 's': s.parity = LineSettings::Parity::Space; break;
-        default: return std::nullopt;
+        case 'N':
+        case 'n':
+            s.parity = LineSettings::Parity::None;
+            break;
+        case 'E':
+        case 'e':
+            s.parity = LineSettings::Parity::Even;
+            break;
+        case 'O':
+        case 'o':
+            s.parity = LineSettings::Parity::Odd;
+            break;
+        case 'M':
+        case 'm':
+            s.parity = LineSettings::Parity::Mark;
+            break;
+        case 'S':
+        case 's':
+            s.parity = LineSettings::Parity::Space;
+            break;
+        default:
+            return std::nullopt;
     }
 
     const auto bits = WholeNumber(fields[2]);
     if (!bits || *bits < 5 || *bits > 8) return std::nullopt;
     s.dataBits = *bits;
 
-    if (fields[3] == "1") s.stopBits = LineSettings::StopBits::One;
-    else if (fields[3] == "1.5") s.stopBits = LineSettings::StopBits::OneAndHalf;
-    else if (fields[3] == "2") s.stopBits = LineSettings::StopBits::Two;
-    else return std::nullopt;
+    if (fields[3] == "1")
+        s.stopBits = LineSettings::StopBits::One;
+    else if (fields[3] == "1.5")
+        s.stopBits = LineSettings::StopBits::OneAndHalf;
+    else if (fields[3] == "2")
+        s.stopBits = LineSettings::StopBits::Two;
+    else
+        return std::nullopt;
     return s;
 }
 

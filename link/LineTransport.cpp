@@ -36,7 +36,9 @@ std::string ReadLine(SerialPort& port, Clock& clock, float timeoutSeconds) {
     return buffer;
 }
 
-void WriteLineCom(SerialPort& port, std::string_view cmd) { WriteLine(port, cmd); }
+void WriteLineCom(SerialPort& port, std::string_view cmd) {
+    WriteLine(port, cmd);
+}
 
 std::string ReadLineCom(SerialPort& port, Clock& clock) {
     return ReadLine(port, clock, kCalibratorTimeout);

@@ -22,7 +22,9 @@ struct PatternParts {
     bool hasPoint = false;
 };
 
-bool IsPlaceholder(char c) { return c == '#' || c == '0' || c == '.'; }
+bool IsPlaceholder(char c) {
+    return c == '#' || c == '0' || c == '.';
+}
 
 PatternParts SplitPattern(std::string_view pattern) {
     PatternParts parts;
@@ -152,7 +154,9 @@ std::string FormatPattern(double value, std::string_view pattern,
     return out;
 }
 
-std::string LocaleDecimalSeparator() { return QLocale().decimalPoint().toStdString(); }
+std::string LocaleDecimalSeparator() {
+    return QLocale().decimalPoint().toStdString();
+}
 
 std::string FormatLocal(double value, std::string_view pattern) {
     return FormatPattern(value, pattern, LocaleDecimalSeparator());

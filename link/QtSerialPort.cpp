@@ -10,20 +10,28 @@ namespace {
 
 QSerialPort::Parity ToQt(LineSettings::Parity p) {
     switch (p) {
-        case LineSettings::Parity::Even: return QSerialPort::EvenParity;
-        case LineSettings::Parity::Odd: return QSerialPort::OddParity;
-        case LineSettings::Parity::Mark: return QSerialPort::MarkParity;
-        case LineSettings::Parity::Space: return QSerialPort::SpaceParity;
-        case LineSettings::Parity::None: break;
+        case LineSettings::Parity::Even:
+            return QSerialPort::EvenParity;
+        case LineSettings::Parity::Odd:
+            return QSerialPort::OddParity;
+        case LineSettings::Parity::Mark:
+            return QSerialPort::MarkParity;
+        case LineSettings::Parity::Space:
+            return QSerialPort::SpaceParity;
+        case LineSettings::Parity::None:
+            break;
     }
     return QSerialPort::NoParity;
 }
 
 QSerialPort::StopBits ToQt(LineSettings::StopBits s) {
     switch (s) {
-        case LineSettings::StopBits::OneAndHalf: return QSerialPort::OneAndHalfStop;
-        case LineSettings::StopBits::Two: return QSerialPort::TwoStop;
-        case LineSettings::StopBits::One: break;
+        case LineSettings::StopBits::OneAndHalf:
+            return QSerialPort::OneAndHalfStop;
+        case LineSettings::StopBits::Two:
+            return QSerialPort::TwoStop;
+        case LineSettings::StopBits::One:
+            break;
     }
     return QSerialPort::OneStop;
 }
@@ -42,7 +50,9 @@ QtSerialPort::QtSerialPort(Resolver resolve)
         Qt::QueuedConnection);
 }
 
-QtSerialPort::~QtSerialPort() { port_.close(); }
+QtSerialPort::~QtSerialPort() {
+    port_.close();
+}
 
 bool QtSerialPort::SetCommPort(int16_t n) {
     if (port_.isOpen() || n < 1) return false;
@@ -83,7 +93,9 @@ void QtSerialPort::SetPortOpen(bool open) {
     port_.clearError();
 }
 
-bool QtSerialPort::PortOpen() const { return port_.isOpen(); }
+bool QtSerialPort::PortOpen() const {
+    return port_.isOpen();
+}
 
 void QtSerialPort::Output(std::string_view bytes) {
     if (!port_.isOpen()) return;

@@ -11,7 +11,7 @@ namespace t720 {
 // SerialPort on QSerialPort. After opening: DTR asserted (the DMM needs it), RTS
 // off, no flow control. The device path of COMn comes from `resolve`.
 class QtSerialPort final : public SerialPort {
-public:
+  public:
     using Resolver = std::function<std::string(int commPort)>;
     explicit QtSerialPort(Resolver resolve = {});
     ~QtSerialPort() override;
@@ -29,7 +29,7 @@ public:
     // reading from the device, so a flood fills the kernel's buffer, not our memory.
     static constexpr qint64 kReadBufferCap = 64 * 1024;
 
-private:
+  private:
     // A device that went away (pty master closed, USB adapter pulled) leaves the
     // port in an error state where every poll returns at once; close it so that
     // nobody spins on it.

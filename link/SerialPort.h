@@ -15,7 +15,7 @@
 namespace t720 {
 
 class SerialPort {
-public:
+  public:
     virtual ~SerialPort() = default;
 
     // Port number n (COMn). Refused (false) while the port is open or for n < 1.

@@ -18,8 +18,8 @@ namespace {
 #endif
 
 using CalCommandFn = int32_t(T720_LIBCALL*)(int32_t, char*, char*, int32_t*);
-using GetUSBDeviceInfoFn = int32_t(T720_LIBCALL*)(int32_t*, char*, int32_t*, char*, int32_t*,
-                                                  char*, int32_t*, char*, int32_t*);
+using GetUSBDeviceInfoFn = int32_t(T720_LIBCALL*)(int32_t*, char*, int32_t*, char*, int32_t*, char*,
+                                                  int32_t*, char*, int32_t*);
 
 // A caller-owned, zero-filled buffer holding `text`, with room to spare behind it.
 std::vector<char> Buffer(const std::string& text, size_t spare) {
@@ -45,7 +45,7 @@ std::string FirstChars(const std::vector<char>& buf, int32_t length) {
 }
 
 class LoadedUsbCalLibrary final : public UsbCalLibrary {
-public:
+  public:
     explicit LoadedUsbCalLibrary(UsbLibrarySearch search) : search_(std::move(search)) {}
 
     std::optional<int32_t> CalCommand(int32_t device, std::string& id, std::string& command,
@@ -82,7 +82,7 @@ public:
         return status;
     }
 
-private:
+  private:
     bool Load() {
         if (calCommand_ && getDeviceInfo_) return true;
         for (const QString& candidate : Candidates()) {

@@ -18,13 +18,13 @@
 namespace t720 {
 
 class UsbCalLibrary {
-public:
+  public:
     virtual ~UsbCalLibrary() = default;
 
     // `id` and `command` go in as texts and come back as the library left them
     // (the answer in `command`); `count` is the answer count, 0 when none came.
-    virtual std::optional<int32_t> CalCommand(int32_t device, std::string& id,
-                                              std::string& command, int32_t& count) = 0;
+    virtual std::optional<int32_t> CalCommand(int32_t device, std::string& id, std::string& command,
+                                              int32_t& count) = 0;
 
     struct DeviceInfo {
         int32_t n1 = 0;

@@ -7,7 +7,9 @@
 
 namespace t720 {
 
-std::string ChanLabelText(int32_t channel) { return "Channel " + SignPos(channel); }
+std::string ChanLabelText(int32_t channel) {
+    return "Channel " + SignPos(channel);
+}
 
 std::string RangeLabelText(int32_t fullScale) {
     if (fullScale == 555) return "Range " + FormatLocal(0.5, " #0.0") + " mV/V";
@@ -17,8 +19,8 @@ std::string RangeLabelText(int32_t fullScale) {
 std::string ProzLabelText(bool minus, int32_t step, double rangeMvV, bool twoDecimals) {
     double value = static_cast<double>(step) * rangeMvV / 10.0;
     if (minus) value = -value;
-    return std::string(minus ? "-" : "+") + SignPos(step * 10) + " % = " +
-           FormatLocal(value, twoDecimals ? " ###0.00" : " ###0.0") + " mV/V";
+    return std::string(minus ? "-" : "+") + SignPos(step * 10) +
+           " % = " + FormatLocal(value, twoDecimals ? " ###0.00" : " ###0.0") + " mV/V";
 }
 
 MainPanel::MainPanel(SharedState& state, Calibrator& calibrator) : s_(state), cal_(calibrator) {}
@@ -203,7 +205,9 @@ void MainPanel::HBrClick(bool checked) {
     s_.HalfBridge = checked ? 1 : 0;
 }
 
-void MainPanel::ClearHBr() { HBrClick(false); }
+void MainPanel::ClearHBr() {
+    HBrClick(false);
+}
 
 // ---------------------------------------------------------------- panel commands
 
@@ -258,19 +262,21 @@ void MainPanel::RelRefClick() {
     Repaint();  // the colour shows before the sequence holds the window for 2 s
     const int failed = cal_.CleanRelays();
     m_.RelRef.back = kSys3DLight;
-    m_.statusNote = failed == 0 ? std::string()
-                                : "Relay cleaning: " + std::to_string(failed) +
-                                      " of 100 commands failed";
+    m_.statusNote = failed == 0
+                        ? std::string()
+                        : "Relay cleaning: " + std::to_string(failed) + " of 100 commands failed";
 }
 
-void MainPanel::StatusBarClick() { s_.StopRequest = true; }
+void MainPanel::StatusBarClick() {
+    s_.StopRequest = true;
+}
 
 // ---------------------------------------------------------------- controls for the pass
 
 void MainPanel::SetMessages(const std::string& text) {
     // Serial numbers and identifications are the device's 8-bit texts.
-    m_.txtMessages = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()))
-                         .toStdString();
+    m_.txtMessages =
+        QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())).toStdString();
 }
 
 void MainPanel::ShowTextremo(const std::string& text) {
@@ -280,9 +286,15 @@ void MainPanel::ShowTextremo(const std::string& text) {
 
 void MainPanel::SetLinkButtonColour(LinkButton button, Colour colour) {
     switch (button) {
-        case LinkButton::Usb: m_.CommandUSBb.back = colour; break;
-        case LinkButton::Com1: m_.CommandCOM1.back = colour; break;
-        case LinkButton::Com2: m_.CommandCOM2.back = colour; break;
+        case LinkButton::Usb:
+            m_.CommandUSBb.back = colour;
+            break;
+        case LinkButton::Com1:
+            m_.CommandCOM1.back = colour;
+            break;
+        case LinkButton::Com2:
+            m_.CommandCOM2.back = colour;
+            break;
     }
 }
 

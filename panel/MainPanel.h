@@ -20,7 +20,7 @@ namespace t720 {
 enum class MouseButton { Left, Right, Middle };
 
 class MainPanel final : public MainWindowPort {
-public:
+  public:
     MainPanel(SharedState& state, Calibrator& calibrator);
 
     // Wiring done once by whoever builds the window: the pass, and how the window
@@ -83,7 +83,7 @@ public:
     void SetProzScroll(int value);
     void SetNote(const std::string& note) { m_.statusNote = note; }
 
-private:
+  private:
     void RequestPass();
     void ProzDisplay();
     void SelectChannel(int n);

@@ -13,7 +13,9 @@ namespace t720 {
 
 namespace {
 
-QString Text(const std::string& utf8) { return QString::fromUtf8(utf8.data(), qsizetype(utf8.size())); }
+QString Text(const std::string& utf8) {
+    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+}
 
 QString CssColour(Colour c, const char* systemRole) {
     if (IsSystemColour(c)) return QStringLiteral("palette(%1)").arg(QLatin1String(systemRole));
@@ -62,7 +64,8 @@ QLabel* ValueLabel() {
     f.setPointSizeF(f.pointSizeF() * 1.25);
     f.setBold(true);
     l->setFont(f);
-    l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QStringLiteral("- 100 % = - 1000.00 mV/V")));
+    l->setMinimumWidth(
+        l->fontMetrics().horizontalAdvance(QStringLiteral("- 100 % = - 1000.00 mV/V")));
     return l;
 }
 
@@ -79,7 +82,9 @@ frmTor720::frmTor720(MainPanel& panel, Supervisor& supervisor, SharedState& stat
     Render();
 }
 
-int frmTor720::TwipsToPixels(int twips) const { return twips * logicalDpiX() / 1440; }
+int frmTor720::TwipsToPixels(int twips) const {
+    return twips * logicalDpiX() / 1440;
+}
 
 void frmTor720::BuildLayout() {
     auto* central = new QWidget(this);
@@ -116,13 +121,15 @@ void frmTor720::BuildLayout() {
     QButtonGroup* channelGroup = nullptr;
     QButtonGroup* rangeGroup = nullptr;
     QButtonGroup* prozGroup = nullptr;
-    makeRow(QStringLiteral("Channel"), 16, Channel, ChanScroll, ChanLabel,
-            [](int i) { return Tick(QString::number(i)); }, channelGroup);
-    makeRow(QStringLiteral("Range"), 6, Range, RangeScroll, RangeLabel,
-            [this](int i) { return rangeTicks[static_cast<size_t>(i)] = Tick(QString()); },
-            rangeGroup);
-    QGridLayout* prozGrid = makeRow(QStringLiteral("Output"), 11, Proze, ProzScroll, ProzLabel,
-                                    [](int i) { return Tick(QString::number(i * 10)); }, prozGroup);
+    makeRow(
+        QStringLiteral("Channel"), 16, Channel, ChanScroll, ChanLabel,
+        [](int i) { return Tick(QString::number(i)); }, channelGroup);
+    makeRow(
+        QStringLiteral("Range"), 6, Range, RangeScroll, RangeLabel,
+        [this](int i) { return rangeTicks[static_cast<size_t>(i)] = Tick(QString()); }, rangeGroup);
+    QGridLayout* prozGrid = makeRow(
+        QStringLiteral("Output"), 11, Proze, ProzScroll, ProzLabel,
+        [](int i) { return Tick(QString::number(i * 10)); }, prozGroup);
 
     // Sign and half bridge under the percent row.
     auto* signRow = new QHBoxLayout;
@@ -187,8 +194,8 @@ void frmTor720::BuildLayout() {
     setCentralWidget(central);
 
     statusPanel1 = new QLabel;
-    statusPanel1->setMinimumWidth(statusPanel1->fontMetrics().horizontalAdvance(
-        QStringLiteral("Data transfer: -- ")));
+    statusPanel1->setMinimumWidth(
+        statusPanel1->fontMetrics().horizontalAdvance(QStringLiteral("Data transfer: -- ")));
     statusPanel2 = new QLabel;
     statusBar()->addWidget(statusPanel1);
     statusBar()->addWidget(statusPanel2, 1);
@@ -200,9 +207,9 @@ void frmTor720::BuildLayout() {
     for (auto* b : {CommandCOM2, Command6, Commandsp}) b->installEventFilter(this);
 
     // Keyboard order: the output setting from top to bottom, then link and commands.
-    QWidget* order[] = {Channel[0], ChanScroll, Range[0], RangeScroll, Proze[0], ProzScroll,
-                        Plus, Minus, HBr, CommandUSBb, CommandCOM1, CommandCOM2,
-                        Command6, Command7, Commandsp, RelRef};
+    QWidget* order[] = {Channel[0], ChanScroll, Range[0],  RangeScroll, Proze[0],    ProzScroll,
+                        Plus,       Minus,      HBr,       CommandUSBb, CommandCOM1, CommandCOM2,
+                        Command6,   Command7,   Commandsp, RelRef};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -226,11 +233,16 @@ void frmTor720::Connect() {
     connect(Minus, &QRadioButton::clicked, this, [this] { Act([&] { panel_.MinusClick(); }); });
     connect(HBr, &QCheckBox::clicked, this,
             [this](bool checked) { Act([&] { panel_.HBrClick(checked); }); });
-    connect(CommandUSBb, &QPushButton::clicked, this, [this] { Act([&] { sup_.CommandUSBbClick(); }); });
-    connect(CommandCOM1, &QPushButton::clicked, this, [this] { Act([&] { sup_.CommandCOM1Click(); }); });
-    connect(CommandCOM2, &QPushButton::clicked, this, [this] { Act([&] { sup_.CommandCOM2Click(); }); });
-    connect(Command7, &QPushButton::clicked, this, [this] { Act([&] { panel_.Command7Click(); }); });
-    connect(Commandsp, &QPushButton::clicked, this, [this] { Act([&] { panel_.CommandspClick(); }); });
+    connect(CommandUSBb, &QPushButton::clicked, this,
+            [this] { Act([&] { sup_.CommandUSBbClick(); }); });
+    connect(CommandCOM1, &QPushButton::clicked, this,
+            [this] { Act([&] { sup_.CommandCOM1Click(); }); });
+    connect(CommandCOM2, &QPushButton::clicked, this,
+            [this] { Act([&] { sup_.CommandCOM2Click(); }); });
+    connect(Command7, &QPushButton::clicked, this,
+            [this] { Act([&] { panel_.Command7Click(); }); });
+    connect(Commandsp, &QPushButton::clicked, this,
+            [this] { Act([&] { panel_.CommandspClick(); }); });
     connect(RelRef, &QPushButton::clicked, this, [this] { Act([&] { panel_.RelRefClick(); }); });
 }
 
@@ -280,7 +292,9 @@ void frmTor720::OnTick() {
     if (closePending_ && !(busy_ && busy_()) && !sup_.InPass()) close();
 }
 
-void frmTor720::StartTimer() { timer_.start(); }
+void frmTor720::StartTimer() {
+    timer_.start();
+}
 
 void frmTor720::closeEvent(QCloseEvent* event) {
     if (shutDown_) {
@@ -360,7 +374,9 @@ void frmTor720::Render() {
     // The values beneath the range buttons follow the calibrator's range table.
     for (size_t i = 0; i < 6; ++i) {
         const int32_t fs = s_.RangeTab[i + 1];
-        const QString tick = fs == 0 ? QString() : fs == 555 ? QStringLiteral("0.5") : QString::number(fs);
+        const QString tick = fs == 0     ? QString()
+                             : fs == 555 ? QStringLiteral("0.5")
+                                         : QString::number(fs);
         if (rangeTicks[i]->text() != tick) rangeTicks[i]->setText(tick);
     }
 

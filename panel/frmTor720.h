@@ -21,7 +21,7 @@ namespace t720 {
 
 class frmTor720 : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     frmTor720(MainPanel& panel, Supervisor& supervisor, SharedState& state,
               QWidget* parent = nullptr);
 
@@ -69,11 +69,11 @@ public:
     QLabel* statusPanel1 = nullptr;
     QLabel* statusPanel2 = nullptr;
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void BuildLayout();
     void Connect();
     void Act(const std::function<void()>& action);  // run a handler, then render

@@ -95,8 +95,9 @@ std::optional<std::string> DmmModel::Handle(std::string_view line,
     if (text.empty()) return std::nullopt;
     const size_t blank = text.find_first_of(" \t");
     const std::string_view header = std::string_view(text).substr(0, blank);
-    const std::string_view params =
-        blank == std::string::npos ? std::string_view() : Trim(std::string_view(text).substr(blank));
+    const std::string_view params = blank == std::string::npos
+                                        ? std::string_view()
+                                        : Trim(std::string_view(text).substr(blank));
 
     const Node syst{"SYST", "SYSTEM"};
     if (Matches(header, {{"MEAS", "MEASURE"}, {"VOLT", "VOLTAGE"}, {"DC?", "DC?"}})) {
@@ -108,8 +109,9 @@ std::optional<std::string> DmmModel::Handle(std::string_view line,
             QueueError(kParameterNotAllowed);
             return std::nullopt;
         }
-        if (!params.empty() && (!IsNumber(params.substr(0, comma)) ||
-                                (comma != std::string_view::npos && !IsNumber(params.substr(comma + 1))))) {
+        if (!params.empty() &&
+            (!IsNumber(params.substr(0, comma)) ||
+             (comma != std::string_view::npos && !IsNumber(params.substr(comma + 1))))) {
             QueueError(kIllegalParameter);
             return std::nullopt;
         }

@@ -23,7 +23,8 @@ CalCommandReply UsbBus::CalCommand(CalibratorModel& model, const CalCommandReque
 
 DeviceInfoReply UsbBus::DeviceInfo(const CalibratorModel& model, const DeviceInfoRequest& request) {
     if (infoRequests_.size() == kRecordCap) infoRequests_.pop_front();
-    infoRequests_.push_back({std::string(request.serial.view()), std::string(request.ident.view())});
+    infoRequests_.push_back(
+        {std::string(request.serial.view()), std::string(request.ident.view())});
 
     DeviceInfoReply reply;
     reply.n1 = 0;
@@ -37,8 +38,8 @@ DeviceInfoReply UsbBus::DeviceInfo(const CalibratorModel& model, const DeviceInf
     const CalibratorModel::Identity& identity = model.identity();
     reply.status = 0;
     reply.serial.Assign(faults_.cpRoute ? "CP" + identity.serial : identity.serial);
-    reply.ident.Assign(faults_.nullIdent || identity.ident.empty() ? kAbsent
-                                                                   : std::string_view(identity.ident));
+    reply.ident.Assign(
+        faults_.nullIdent || identity.ident.empty() ? kAbsent : std::string_view(identity.ident));
     return reply;
 }
 

@@ -58,7 +58,7 @@ class UsbBus {
     // Status 0 with the model's serial number and identification; text2 and text3
     // "(null)", n1 0. Records the prefixes the program sent.
     usbwire::DeviceInfoReply DeviceInfo(const CalibratorModel& model,
-                                         const usbwire::DeviceInfoRequest& request);
+                                        const usbwire::DeviceInfoRequest& request);
 
     // Device-info requests, oldest first (the latest kRecordCap).
     const std::deque<InfoRequest>& infoRequests() const { return infoRequests_; }

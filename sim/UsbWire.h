@@ -49,7 +49,7 @@ enum Kind : uint8_t {
 
 // Results of CalCommand (0 = success) and statuses of GetUSBDeviceInfo (>= 0 = found).
 inline constexpr int32_t kResultOk = 0;
-inline constexpr int32_t kResultBusFailure = 1;   // the bench's library-failure fault
+inline constexpr int32_t kResultBusFailure = 1;    // the bench's library-failure fault
 inline constexpr int32_t kResultNoSuchDevice = 2;  // a device index other than 0
 inline constexpr int32_t kResultNoBench = -1;      // the library could not reach the bench
 inline constexpr int32_t kStatusNoDevice = -1;     // no calibrator on the bus
@@ -240,8 +240,7 @@ inline bool Decode(const uint8_t* payload, size_t size, CalCommandRequest& m) {
 
 inline bool Decode(const uint8_t* payload, size_t size, CalCommandReply& m) {
     Reader r(payload, size);
-    r.Kind(kCalCommandReply) && r.Int(m.result) && r.Int(m.count) && r.Str(m.id) &&
-        r.Str(m.answer);
+    r.Kind(kCalCommandReply) && r.Int(m.result) && r.Int(m.count) && r.Str(m.id) && r.Str(m.answer);
     return r.Done();
 }
 
@@ -265,11 +264,12 @@ inline bool Decode(const uint8_t* payload, size_t size, DeviceInfoReply& m) {
 // `out` (room bytes); false when it does not fit a socket address.
 inline bool DefaultSocketPath(char* out, size_t room) {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const int n = runtime != nullptr && runtime[0] != '\0'
-                      ? std::snprintf(out, room, "%s/t720-bench.sock", runtime)
-                      : std::snprintf(out, room, "/tmp/t720-bench-%u.sock",
-                                      static_cast<unsigned>(getuid()));
-    return n > 0 && static_cast<size_t>(n) < room && static_cast<size_t>(n) < sizeof(sockaddr_un{}.sun_path);
+    const int n =
+        runtime != nullptr && runtime[0] != '\0'
+            ? std::snprintf(out, room, "%s/t720-bench.sock", runtime)
+            : std::snprintf(out, room, "/tmp/t720-bench-%u.sock", static_cast<unsigned>(getuid()));
+    return n > 0 && static_cast<size_t>(n) < room &&
+           static_cast<size_t>(n) < sizeof(sockaddr_un{}.sun_path);
 }
 
 // The path the library connects to: $T720_BENCH_SOCKET if set and not empty,
@@ -278,7 +278,8 @@ inline bool SocketPathFromEnvironment(char* out, size_t room) {
     const char* named = std::getenv("T720_BENCH_SOCKET");
     if (named == nullptr || named[0] == '\0') return DefaultSocketPath(out, room);
     const int n = std::snprintf(out, room, "%s", named);
-    return n > 0 && static_cast<size_t>(n) < room && static_cast<size_t>(n) < sizeof(sockaddr_un{}.sun_path);
+    return n > 0 && static_cast<size_t>(n) < room &&
+           static_cast<size_t>(n) < sizeof(sockaddr_un{}.sun_path);
 }
 
 }  // namespace t720::usbwire

@@ -26,7 +26,8 @@ using t720::sim::TransportFaults;
 
 constexpr int kUsageError = 2;
 
-constexpr const char* kUsage = R"usage(Usage: t720-bench [--calibrator-link PATH] [--socket PATH | --usb] [options]
+constexpr const char* kUsage =
+    R"usage(Usage: t720-bench [--calibrator-link PATH] [--socket PATH | --usb] [options]
 
 Serves one simulated T720 calibrator, reachable two ways:
   --calibrator-link PATH  on a pseudo-terminal; PATH becomes a symbolic link to it
@@ -286,7 +287,8 @@ BenchOptions ParseOptions(int argc, char** argv) {
     if (socketGiven && usbDefault) UsageError("--socket PATH and --usb exclude each other");
     if (usbDefault) {
         o.usbSocket = t720::sim::DefaultUsbSocketPath();
-        if (o.usbSocket.empty()) UsageError("the default socket path is too long; use --socket PATH");
+        if (o.usbSocket.empty())
+            UsageError("the default socket path is too long; use --socket PATH");
     }
     if (o.calibratorLink.empty() && o.usbSocket.empty())
         UsageError("at least one of --calibrator-link PATH, --socket PATH or --usb is required");

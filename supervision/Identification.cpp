@@ -12,7 +12,9 @@ std::string CleanSerialAnswer(std::string answer) {
     return answer;
 }
 
-bool HasSixteenChannels(const std::string& idText) { return idText.rfind("QV310", 0) == 0; }
+bool HasSixteenChannels(const std::string& idText) {
+    return idText.rfind("QV310", 0) == 0;
+}
 
 bool OffersHalfBridge(const std::string& deviceId) {
     return deviceId.find("T720H") != std::string::npos;

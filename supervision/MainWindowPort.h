@@ -11,7 +11,7 @@ namespace t720 {
 enum class LinkButton { Usb, Com1, Com2 };
 
 class MainWindowPort {
-public:
+  public:
     virtual ~MainWindowPort() = default;
 
     // First panel of the status bar (the "Data transfer:" indicator).
@@ -52,7 +52,7 @@ public:
 
 // The linearity window as the pass drives it; created on first use.
 class LinearityPort {
-public:
+  public:
     virtual ~LinearityPort() = default;
     virtual void Show() = 0;
     virtual void SetEnabled(bool enabled) = 0;

@@ -8,8 +8,8 @@ namespace t720 {
 
 namespace {
 
-constexpr const char* kIndicator[4] = {"Data transfer: |", "Data transfer: /",
-                                       "Data transfer: --", "Data transfer: \\"};
+constexpr const char* kIndicator[4] = {"Data transfer: |", "Data transfer: /", "Data transfer: --",
+                                       "Data transfer: \\"};
 
 }  // namespace
 
@@ -164,11 +164,20 @@ void Supervisor::FaultReport() {
     const int32_t status = s_.AnswerStatus;
     if (s_.LinkType == kLinkUsb) {
         switch (status) {
-            case kAnswerLibraryFailed: s_.LinkState = kLinkSearching; break;
-            case kAnswerCondition: win_.ShowTextremo("T720 bell !"); break;
-            case kAnswerNone: win_.ShowTextremo("No T720 connected to USB bus !"); break;
-            case kAnswerEmpty: win_.ShowTextremo("No answer from USB bus !"); break;
-            default: break;
+            case kAnswerLibraryFailed:
+                s_.LinkState = kLinkSearching;
+                break;
+            case kAnswerCondition:
+                win_.ShowTextremo("T720 bell !");
+                break;
+            case kAnswerNone:
+                win_.ShowTextremo("No T720 connected to USB bus !");
+                break;
+            case kAnswerEmpty:
+                win_.ShowTextremo("No answer from USB bus !");
+                break;
+            default:
+                break;
         }
         return;
     }

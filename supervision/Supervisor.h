@@ -14,7 +14,7 @@
 namespace t720 {
 
 class Supervisor {
-public:
+  public:
     // `linearity` creates (once) and returns the linearity window; it is called only
     // when a run needs the window.
     Supervisor(SharedState& state, Calibrator& calibrator, MainWindowPort& window,
@@ -42,7 +42,7 @@ public:
     // from the pass that found it), for the records of a linearity run.
     const std::string& Identification() const { return connectedId_; }
 
-private:
+  private:
     void Pass();
     void DiscoveryStep();
     void DiscoverUsb();

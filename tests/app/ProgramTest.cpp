@@ -18,7 +18,7 @@ namespace {
 using test::ChildProcess;
 
 class ProgramTest : public ::testing::Test {
-protected:
+  protected:
     QString Ini() const { return dir.filePath("config/ZORTorT720/ZORTorT720.ini"); }
     void WriteIni(const QString& text) {
         QDir().mkpath(dir.filePath("config/ZORTorT720"));
@@ -68,13 +68,13 @@ TEST_F(ProgramTest, UsbLinkFromStartToSigterm) {
     EXPECT_EQ(program.Wait(), 0) << program.Output();
 
     ASSERT_GE(seen.size(), 8u);
-    EXPECT_EQ(seen[0], "CalCommand -1 [] [] 0");                  // the link selection
-    EXPECT_EQ(seen[1], "GetUSBDeviceInfo [2] [ABC]");              // searched with the switches
+    EXPECT_EQ(seen[0], "CalCommand -1 [] [] 0");       // the link selection
+    EXPECT_EQ(seen[1], "GetUSBDeviceInfo [2] [ABC]");  // searched with the switches
     EXPECT_EQ(seen[2], "CalCommand 0 [REC-0815] [K1A 128, 0, 6, 0] 0");  // range probe
     EXPECT_EQ(seen[3], "CalCommand 0 [REC-0815] [K1B 0,0,0, 0] 1");
-    EXPECT_EQ(seen[4], "CalCommand 0 [REC-0815] [K1A 0, 0, 1, 0] 0");    // first poll
-    EXPECT_EQ(seen[6], "CalCommand -1 [] [] 0");                  // end of start-up
-    EXPECT_EQ(seen.back(), "CalCommand 0 [REC-0815] [DCL] 0");      // shutdown
+    EXPECT_EQ(seen[4], "CalCommand 0 [REC-0815] [K1A 0, 0, 1, 0] 0");  // first poll
+    EXPECT_EQ(seen[6], "CalCommand -1 [] [] 0");                       // end of start-up
+    EXPECT_EQ(seen.back(), "CalCommand 0 [REC-0815] [DCL] 0");         // shutdown
     ExpectSaved("1");
 }
 

@@ -11,7 +11,7 @@ namespace t720 {
 namespace {
 
 class StoredSettingsTest : public ::testing::Test {
-protected:
+  protected:
     QString Ini(const QByteArray& content) {
         const QString path = dir.filePath("ZORTorT720.ini");
         QFile f(path);
@@ -39,8 +39,9 @@ TEST_F(StoredSettingsTest, NoStoreGivesTheDefaults) {
 }
 
 TEST_F(StoredSettingsTest, ValuesAreReadAndBroughtIntoTheirControlsRanges) {
-    SettingsFile f = Open(Ini("[Properties]\nT720Range=9\nT720Chann=12\nT720Signe=128\n"
-                              "T720Proze=-3\nT720COMxincr=5\nConnection=7\n"));
+    SettingsFile f =
+        Open(Ini("[Properties]\nT720Range=9\nT720Chann=12\nT720Signe=128\n"
+                 "T720Proze=-3\nT720COMxincr=5\nConnection=7\n"));
     const StoredProperties p = f.Load();
     EXPECT_EQ(p.RangeIdx, 6);
     EXPECT_EQ(p.ChannelNo, 12);  // the panel caps it by the channels found
@@ -49,8 +50,9 @@ TEST_F(StoredSettingsTest, ValuesAreReadAndBroughtIntoTheirControlsRanges) {
     EXPECT_EQ(p.ComIncr, 5);
     EXPECT_EQ(p.LinkType, 1);
 
-    SettingsFile g = Open(Ini("[Properties]\nT720Range=abc\nT720Chann= 3 \nT720Proze=12\n"
-                              "T720COMxincr=70000\nConnection=3.0\n"));
+    SettingsFile g =
+        Open(Ini("[Properties]\nT720Range=abc\nT720Chann= 3 \nT720Proze=12\n"
+                 "T720COMxincr=70000\nConnection=3.0\n"));
     const StoredProperties q = g.Load();
     EXPECT_EQ(q.RangeIdx, 1);
     EXPECT_EQ(q.ChannelNo, 3);

@@ -12,7 +12,8 @@ static void Record(const char* text) {
     if (!fd) return;
     char line[600];
     const int n = snprintf(line, sizeof line, "%s\n", text);
-    if (n > 0) (void)!write(atoi(fd), line, (size_t)(n < (int)sizeof line ? n : (int)sizeof line - 1));
+    if (n > 0)
+        (void)!write(atoi(fd), line, (size_t)(n < (int)sizeof line ? n : (int)sizeof line - 1));
 }
 
 int32_t CalCommand(int32_t device, char* id, char* command, int32_t* count) {

@@ -22,11 +22,14 @@ double Seconds(clockid_t clock) {
 
 }  // namespace
 
-double ThreadCpuSeconds() { return Seconds(CLOCK_THREAD_CPUTIME_ID); }
+double ThreadCpuSeconds() {
+    return Seconds(CLOCK_THREAD_CPUTIME_ID);
+}
 
 double ProcessCpuSeconds(pid_t pid) {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    const std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const std::string text((std::istreambuf_iterator<char>(stat)),
+                           std::istreambuf_iterator<char>());
     const size_t paren = text.rfind(')');
     if (paren == std::string::npos) return 0.0;
     // Behind the name: field 3 (the state) and on; utime is field 14, stime 15.
@@ -179,7 +182,8 @@ bool FaultDrill::RunUntilCalibratorLines(uint64_t lines) {
     return RunUntil([&] { return CalibratorLines() >= target; });
 }
 
-bool FaultDrill::RunToQuit(const std::function<void()>& during, std::chrono::milliseconds patience) {
+bool FaultDrill::RunToQuit(const std::function<void()>& during,
+                           std::chrono::milliseconds patience) {
     bool tooLong = false;
     QTimer watchdog;
     watchdog.setSingleShot(true);

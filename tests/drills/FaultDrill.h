@@ -42,11 +42,11 @@ double ProcessCpuSeconds(pid_t pid);
 
 // The CPU time a source reports against the time that passed since construction.
 class CpuShare {
-public:
+  public:
     explicit CpuShare(std::function<double()> cpuSeconds);
     double Share() const;
 
-private:
+  private:
     std::function<double()> cpuSeconds_;
     double cpu0_, wall0_;
 };
@@ -63,7 +63,7 @@ inline constexpr bool kMemoryFiguresTell = true;
 #endif
 
 class FaultDrill : public ::testing::Test {
-protected:
+  protected:
     FaultDrill();
     ~FaultDrill() override;
 

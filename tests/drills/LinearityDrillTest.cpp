@@ -57,7 +57,7 @@ TEST_F(FaultDrill, DmmFallsSilentOrAnswersGarbageMidRun) {
 
 // Raises SIGTERM once, from the event loop, as soon as `when` holds.
 class RaiseWhen {
-public:
+  public:
     explicit RaiseWhen(std::function<bool()> when) {
         QObject::connect(&timer_, &QTimer::timeout, [this, when] {
             if (raised_ || !when()) return;
@@ -68,7 +68,7 @@ public:
     }
     bool Raised() const { return raised_; }
 
-private:
+  private:
     QTimer timer_;
     bool raised_ = false;
 };
@@ -126,7 +126,8 @@ TEST_F(FaultDrill, SigtermWhileTheShuntMenuIsOpenDuringTheSearch) {
         if (opened || !results.Busy()) return;
         opened = true;
         QTimer::singleShot(0, [&] { menuWasOpen = results.mnu_rsel->isVisible(); });
-        QTest::mousePress(results.Results, Qt::RightButton, {}, results.Results->CellRect(4, 3).center());
+        QTest::mousePress(results.Results, Qt::RightButton, {},
+                          results.Results->CellRect(4, 3).center());
     });
     operatorHand.start(5);
     ASSERT_TRUE(RunToQuit([&] { results.CmdOpt->click(); }));

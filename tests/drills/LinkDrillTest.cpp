@@ -31,8 +31,9 @@ TEST_F(FaultDrill, CalibratorSerialDeviceVanishesWhilePolling) {
     bench->RestoreCalibrator();
     const uint64_t before = CalibratorLines();
     QTest::mouseClick(program->Window().CommandCOM1, Qt::LeftButton);
-    ASSERT_TRUE(RunUntil([&] { return CalibratorLines() >= before + 6 && !Model().TextremoVisible; }))
-        << Model().Textremo;
+    ASSERT_TRUE(RunUntil([&] {
+        return CalibratorLines() >= before + 6 && !Model().TextremoVisible;
+    })) << Model().Textremo;
     EXPECT_TRUE(Connected());
     EXPECT_EQ(Model().txtMessages,
               "Connection via serial line\r\nSNo: T720-40211     ID: T720S09 V2,01");
@@ -49,8 +50,8 @@ TEST_F(FaultDrill, UsbBenchDiesWhilePolling) {
     const CpuShare cpu(ThreadCpuSeconds);
     int searching = 0;
     ASSERT_TRUE(RunPasses(30, [&] {
-        searching += !Connected() && Model().txtMessages == noDevice &&
-                     Model().txtMessagesColour == kRed;
+        searching +=
+            !Connected() && Model().txtMessages == noDevice && Model().txtMessagesColour == kRed;
     }));
     EXPECT_LT(cpu.Share(), kIdleCpuShare);
     EXPECT_EQ(searching, 30);
@@ -58,7 +59,8 @@ TEST_F(FaultDrill, UsbBenchDiesWhilePolling) {
     // A bench on the same socket: found, connected and set up by the search alone.
     StartBench({.identity = {"T720-99", "T720S09 V2.01", 6, 0}, .usbSocket = usbSocket});
     ASSERT_TRUE(RunUntil([&] { return Connected(); }));
-    EXPECT_EQ(Model().txtMessages, "Connected to ZOR USB device\r\nSNo: T720-99     ID: T720S09 V2.01");
+    EXPECT_EQ(Model().txtMessages,
+              "Connected to ZOR USB device\r\nSNo: T720-99     ID: T720S09 V2.01");
     ASSERT_TRUE(RunUntilCalibratorLines(4));
     EXPECT_FALSE(Model().TextremoVisible) << Model().Textremo;
 }
@@ -77,7 +79,10 @@ TEST_F(FaultDrill, CalibratorLineGarblesFloodsSplitsAndDelaysAnswers) {
     };
     const Case cases[] = {
         {"garbage before the answer", {.garbage = Garbage::BeforeAnswer}, {noAnswer, bell}, ""},
-        {"garbage instead of the answer", {.garbage = Garbage::InsteadOfAnswer}, {noAnswer, bell}, ""},
+        {"garbage instead of the answer",
+         {.garbage = Garbage::InsteadOfAnswer},
+         {noAnswer, bell},
+         ""},
         {"answers in pieces", {.pieces = true}, {""}, ""},
         {"late answers", {.late = true}, {"", noAnswer}, noAnswer},
         {"a flood of 1 MiB without a line feed", {.flood = true}, {"", noAnswer}, noAnswer},
@@ -88,7 +93,8 @@ TEST_F(FaultDrill, CalibratorLineGarblesFloodsSplitsAndDelaysAnswers) {
         bench->SetTransportFaults(c.faults);
         std::set<std::string> seen;
         const uint64_t before = CalibratorLines();
-        ASSERT_TRUE(RunPasses(6, [&] { seen.insert(Model().TextremoVisible ? Model().Textremo : ""); }));
+        ASSERT_TRUE(
+            RunPasses(6, [&] { seen.insert(Model().TextremoVisible ? Model().Textremo : ""); }));
         EXPECT_GE(CalibratorLines(), before + 6);  // every pass sent its setting...
         for (const std::string& shown : seen)      // ...and judged what came back
             EXPECT_TRUE(c.allowed.count(shown)) << '"' << shown << '"';

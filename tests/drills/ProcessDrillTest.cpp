@@ -55,7 +55,8 @@ TEST_F(FaultDrill, CalibratorLineFloodsTheRunningProgram) {
     ASSERT_TRUE(before && peak);
     if (kMemoryFiguresTell) {
         EXPECT_LT(*peak, 200 * 1024) << "KiB";
-        EXPECT_LT(*peak - *before, static_cast<long>(TransportFaults::kMaxFloodBytes / 1024)) << "KiB";
+        EXPECT_LT(*peak - *before, static_cast<long>(TransportFaults::kMaxFloodBytes / 1024))
+            << "KiB";
     }
 
     // Polling as before: the program waits between and within its passes.
@@ -97,7 +98,8 @@ TEST_F(FaultDrill, SettingsFileUnreadableDamagedOrUnwritable) {
 
         ChildProcess program({test::BuiltProgram("t720"), {}, ProgramEnv(base), {}});
         ASSERT_TRUE(program.Started());
-        EXPECT_NE(program.ReadUntil("t720: ").find(c.startNote), std::string::npos) << program.Output();
+        EXPECT_NE(program.ReadUntil("t720: ").find(c.startNote), std::string::npos)
+            << program.Output();
         // Started with the defaults: the USB link, and range 1, step 0, channel 0
         // in the first poll after the probe.
         ASSERT_TRUE(bench->WaitForReceived(4, kProgramPatience)) << program.Output();
@@ -106,9 +108,8 @@ TEST_F(FaultDrill, SettingsFileUnreadableDamagedOrUnwritable) {
         program.Signal(SIGTERM);
         ASSERT_EQ(program.Wait(), 0) << program.Output();
         EXPECT_EQ(CalibratorRecord().back(), "DCL");
-        const bool toldAtEnd =
-            program.Output().find("the settings could not be saved to " + ini.toStdString()) !=
-            std::string::npos;
+        const bool toldAtEnd = program.Output().find("the settings could not be saved to " +
+                                                     ini.toStdString()) != std::string::npos;
         EXPECT_EQ(toldAtEnd, !c.saved) << program.Output();
         if (c.saved) {
             QSettings kept(ini, QSettings::IniFormat);
@@ -128,7 +129,8 @@ TEST_F(FaultDrill, SettingsFileUnreadableDamagedOrUnwritable) {
     // In the window, the start-up note stands in the status bar.
     QDir().mkpath(Ini());
     StartProgram();
-    EXPECT_EQ(program->Window().statusPanel2->text().toStdString().rfind(cases[0].startNote, 0), 0u);
+    EXPECT_EQ(program->Window().statusPanel2->text().toStdString().rfind(cases[0].startNote, 0),
+              0u);
     program.reset();
     QDir(Ini()).removeRecursively();
 }

@@ -11,7 +11,7 @@
 namespace t720::fuzz {
 
 class FuzzPort final : public SerialPort {
-public:
+  public:
     FuzzPort(const uint8_t* data, size_t size, test::FakeClock& clock)
         : data_(data), size_(size), clock_(clock) {}
 
@@ -49,7 +49,7 @@ public:
         return !waiting_.empty();
     }
 
-private:
+  private:
     void Arrive() {
         if (waiting_.empty() && pos_ < size_ && data_[pos_] == 0) {
             ++pos_;

@@ -10,7 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (parsed.record.has_value() == !parsed.error.empty()) std::abort();
     if (parsed.record) {
         // What is read can be written and read back to the same readings.
-        const auto again = t720::linearity::ParseRunRecord(t720::linearity::RunRecordText(*parsed.record));
+        const auto again =
+            t720::linearity::ParseRunRecord(t720::linearity::RunRecordText(*parsed.record));
         if (!again.record || again.record->reading1 != parsed.record->reading1 ||
             again.record->reading2 != parsed.record->reading2)
             std::abort();

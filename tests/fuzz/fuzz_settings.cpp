@@ -25,9 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         (p.SignFlag != 0 && p.SignFlag != 1) || p.ProzStep < 0 || p.ProzStep > 10 ||
         p.ComIncr < 0 || p.ComIncr > 7 || p.LinkType < 1 || p.LinkType > 3)
         std::abort();
-    t720::StoredWholeNumber(QString::fromLatin1(reinterpret_cast<const char*>(data),
-                                                static_cast<qsizetype>(size)),
-                            INT32_MIN, INT32_MAX);
+    t720::StoredWholeNumber(
+        QString::fromLatin1(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)),
+        INT32_MIN, INT32_MAX);
     QDir(dir.path()).removeRecursively();  // and any backup copies of damaged files
     QDir().mkpath(dir.path());
     return 0;

@@ -10,7 +10,7 @@ using test::FakeClock;
 using test::FakeSerialPort;
 
 class DmmLinkTest : public ::testing::Test {
-protected:
+  protected:
     DmmLinkTest() : port(clock), dmm(port, clock) {
         port.SetResponder([this](const std::string& line) {
             std::vector<FakeSerialPort::Reply> r;

@@ -8,10 +8,10 @@
 #include "tests/support/FakeMainWindow.h"
 #include "tests/support/FakeUsbLibrary.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include <memory>
 
@@ -27,8 +27,13 @@ using test::FakeUsbLibrary;
 class LinearityPacingTest : public ::testing::Test {
   protected:
     LinearityPacingTest()
-        : comm1(clock), cal(s, comm1, lib, clock), win(s), dmmPort(clock), dmm(dmmPort, clock),
-          meter(dmmPort), sup(s, cal, win, [this]() -> LinearityPort& {
+        : comm1(clock),
+          cal(s, comm1, lib, clock),
+          win(s),
+          dmmPort(clock),
+          dmm(dmmPort, clock),
+          meter(dmmPort),
+          sup(s, cal, win, [this]() -> LinearityPort& {
               if (!results) results = std::make_unique<frmResults>(s, lib, dmm, clock);
               return *results;
           }) {
@@ -69,7 +74,8 @@ TEST_F(LinearityPacingTest, StopFromTheResultsWindowThenShowTheRunAgain) {
     // the click is handled at the row's yield.
     meter.onQuery = [&](int query, std::vector<ScriptedDmm::Reply>&) {
         if (query == 5)
-            QTimer::singleShot(0, qApp, [&] { QTest::mouseClick(results->statusPanel1, Qt::LeftButton); });
+            QTimer::singleShot(0, qApp,
+                               [&] { QTest::mouseClick(results->statusPanel1, Qt::LeftButton); });
         return false;
     };
     s.ScanRequest = true;  // "Spez"

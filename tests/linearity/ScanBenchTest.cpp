@@ -9,8 +9,8 @@
 #include "link/QtSerialPort.h"
 #include "sim/BenchServer.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <QTemporaryDir>
 
 #include <stdlib.h>
 
@@ -55,8 +55,12 @@ class ScanBenchTest : public ::testing::Test {
             return std::vector<std::string>(m.received().begin(), m.received().end());
         });
     }
-    int Readings() { return bench.WithDmm([](const DmmModel& m) { return m.readings(); }); }
-    bool Remote() { return bench.WithDmm([](const DmmModel& m) { return m.remote(); }); }
+    int Readings() {
+        return bench.WithDmm([](const DmmModel& m) { return m.readings(); });
+    }
+    bool Remote() {
+        return bench.WithDmm([](const DmmModel& m) { return m.remote(); });
+    }
     // The K1Y commands of the first `rows` rows, as the calibrator must receive them.
     static std::vector<std::string> K1YOfRows(int rows) {
         const auto taps = TapSequence();

@@ -9,10 +9,10 @@
 #include "linearity/TapSequence.h"
 #include "tests/support/FakeUsbLibrary.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
@@ -47,16 +47,17 @@ class ScanTest : public ::testing::Test {
     }
 
     ScanResult Run() {
-        return Scan(state, ScanContext{s, lib, dmm, clock, host, [] { return std::string("T720S09 V2.01"); }});
+        return Scan(state, ScanContext{s, lib, dmm, clock, host,
+                                       [] { return std::string("T720S09 V2.01"); }});
     }
 
     int Measurements() const {
         return static_cast<int>(std::count(port.lines.begin(), port.lines.end(), kMeasureCommand));
     }
     int SleepsOf(float seconds) const {
-        return static_cast<int>(std::count_if(clock.sleeps.begin(), clock.sleeps.end(), [&](double d) {
-            return std::fabs(d - static_cast<double>(seconds)) < 1e-9;
-        }));
+        return static_cast<int>(std::count_if(
+            clock.sleeps.begin(), clock.sleeps.end(),
+            [&](double d) { return std::fabs(d - static_cast<double>(seconds)) < 1e-9; }));
     }
     const GridModel& Grid() const { return state.controls.Results; }
     bool Evaluated() const {

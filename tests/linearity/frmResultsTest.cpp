@@ -7,11 +7,11 @@
 #include "ScriptedDmm.h"
 #include "tests/support/FakeUsbLibrary.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QClipboard>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 namespace t720 {
 namespace {
@@ -24,7 +24,9 @@ using test::FakeUsbLibrary;
 class frmResultsTest : public ::testing::Test {
   protected:
     frmResultsTest()
-        : port(clock), dmm(port, clock), meter(port),
+        : port(clock),
+          dmm(port, clock),
+          meter(port),
           window(s, lib, dmm, clock, [] { return std::string("T720S09 V2.01"); }) {
         meter.reading1 = linearity::test::kSkewed;
         meter.reading2 = linearity::test::kSkewed;
@@ -70,8 +72,7 @@ TEST_F(frmResultsTest, ShowsTheRunFromTheModel) {
     EXPECT_EQ(grid->CellForeground(5, 2), QColor(0, 0, 0));
     EXPECT_EQ(grid->CellText(0, 8), "d% ppm");
     const Colour curve = Grid().Cell(3, 8).backColour;
-    EXPECT_EQ(grid->CellBackground(3, 8), QColor(RedOf(curve), GreenOf(curve),
-                                                 BlueOf(curve)));
+    EXPECT_EQ(grid->CellBackground(3, 8), QColor(RedOf(curve), GreenOf(curve), BlueOf(curve)));
     EXPECT_LT(grid->CellRect(20, 9).bottom(), grid->height());
     EXPECT_LT(grid->CellRect(20, 9).right(), grid->width());
 
@@ -81,7 +82,8 @@ TEST_F(frmResultsTest, ShowsTheRunFromTheModel) {
     EXPECT_TRUE(window.CmdOpt->isVisible());
     EXPECT_EQ(window.CmdOpt->text(), "Optimierung");
     EXPECT_EQ(window.statusPanel1->text(), "Stopp: hier klicken ->");
-    EXPECT_TRUE(window.statusPanel2->text().startsWith("Saved ")) << window.statusPanel2->text().toStdString();
+    EXPECT_TRUE(window.statusPanel2->text().startsWith("Saved "))
+        << window.statusPanel2->text().toStdString();
     // Picture2 stands beside the lower half of the grid.
     EXPECT_GT(window.Picture2->y(), window.Results->height() / 3);
 }
@@ -150,13 +152,12 @@ TEST_F(frmResultsTest, SummaryLinesTakeClicksOnlyOnceTheFrameIsEnabled) {
     EXPECT_EQ(window.Results->CellText(row, 3), "  750 kOhm");
 }
 
-
 TEST_F(frmResultsTest, ClosingWaitsForTheSearchAndOnlyHidesTheWindow) {
     bool closed = true;
     DuringNextYield([&] { closed = window.close(); });
     window.CmdOpt->click();
-    EXPECT_FALSE(closed);            // refused while the search was on the stack...
-    EXPECT_FALSE(window.Busy());     // ...which the close asked to stop
+    EXPECT_FALSE(closed);              // refused while the search was on the stack...
+    EXPECT_FALSE(window.Busy());       // ...which the close asked to stop
     EXPECT_FALSE(window.isVisible());  // and the window went once it had returned
     EXPECT_TRUE(State().controls.OptiL1[4].empty());
 

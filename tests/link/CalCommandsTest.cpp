@@ -44,7 +44,9 @@ struct SerialCase {
     int32_t verdict;
 };
 
-void PrintTo(const SerialCase& c, std::ostream* os) { *os << '"' << c.k1a << "\" \"" << c.k1b << '"'; }
+void PrintTo(const SerialCase& c, std::ostream* os) {
+    *os << '"' << c.k1a << "\" \"" << c.k1b << '"';
+}
 
 class SerialVerdictTest : public ::testing::TestWithParam<SerialCase> {};
 
@@ -57,9 +59,9 @@ TEST_P(SerialVerdictTest, AppliesTheRulesInOrder) {
 INSTANTIATE_TEST_SUITE_P(
     Table, SerialVerdictTest,
     ::testing::Values(SerialCase{"0\r\n", "0\r\n", true, kAnswerAccepted},
-                      SerialCase{"?\r\n", "x", false, kAnswerNone},      // K1B never sent
-                      SerialCase{"", "x", false, kAnswerNone},           // silence
-                      SerialCase{"9\r\n", "x", false, kAnswerNone},      // 9 is no condition
+                      SerialCase{"?\r\n", "x", false, kAnswerNone},  // K1B never sent
+                      SerialCase{"", "x", false, kAnswerNone},       // silence
+                      SerialCase{"9\r\n", "x", false, kAnswerNone},  // 9 is no condition
                       SerialCase{"0\r\n", "?\r\n", true, kAnswerNone},
                       SerialCase{"0\r\n", "", true, kAnswerNone},
                       SerialCase{"0\r\n", "3\r\n", true, kAnswerCondition},

@@ -12,7 +12,7 @@ using test::FakeSerialPort;
 using test::FakeUsbLibrary;
 
 class CalibratorTest : public ::testing::Test {
-protected:
+  protected:
     CalibratorTest() : port(clock), cal(s, port, lib, clock, [this] { ++repaints; }) {
         s.SignFlag = 0;
         s.ProzStep = 5;

@@ -25,9 +25,9 @@ TEST(LineSettings, ParsesTheCalibratorAndDmmLines) {
 }
 
 TEST(LineSettings, MalformedTextsAreRefusedNotGuessed) {
-    for (const char* text : {"", "9600", "9600,E,8", "9600,E,8,1,1", "0,E,8,1", "-9600,E,8,1",
-                             "9600,X,8,1", "9600,EE,8,1", "9600,E,9,1", "9600,E,4,1", "9600,E,8,3",
-                             "96OO,E,8,1", "9600,,8,1"}) {
+    for (const char* text :
+         {"", "9600", "9600,E,8", "9600,E,8,1,1", "0,E,8,1", "-9600,E,8,1", "9600,X,8,1",
+          "9600,EE,8,1", "9600,E,9,1", "9600,E,4,1", "9600,E,8,3", "96OO,E,8,1", "9600,,8,1"}) {
         EXPECT_FALSE(ParseLineSettings(text).has_value()) << '"' << text << '"';
     }
 }

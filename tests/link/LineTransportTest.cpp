@@ -12,7 +12,7 @@ using test::FakeClock;
 using test::FakeSerialPort;
 
 class LineReader : public ::testing::Test {
-protected:
+  protected:
     LineReader() : port(clock) {
         port.SetPortOpen(true);
         start = clock.Now();

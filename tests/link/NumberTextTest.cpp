@@ -43,29 +43,22 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{123.45678901, "##0.0000000", "123.4567890"},
         FormatCase{1234.5, "##0.0000000", "1234.5000000"},
         // The percent label's output value: literal blank first, minus before it.
-        FormatCase{1.0, " ###0.0", " 1.0"},
-        FormatCase{-1.0, " ###0.0", "- 1.0"},
-        FormatCase{0.0, " ###0.0", " 0.0"},
-        FormatCase{1000.04, " ###0.0", " 1000.0"},
+        FormatCase{1.0, " ###0.0", " 1.0"}, FormatCase{-1.0, " ###0.0", "- 1.0"},
+        FormatCase{0.0, " ###0.0", " 0.0"}, FormatCase{1000.04, " ###0.0", " 1000.0"},
         FormatCase{0.05, " ###0.0", " 0.1"},    // half away from zero
         FormatCase{-0.05, " ###0.0", "- 0.1"},  // ... on both sides
         FormatCase{0.5, " ###0.00", " 0.50"},
         FormatCase{2.675, " ###0.00", " 2.68"},  // judged on 15 digits, not the binary value
         FormatCase{0.5, " #0.0", " 0.5"},
         // ppm figures of the evaluation.
-        FormatCase{-3.21, "#0.0 ppm", "-3.2 ppm"},
-        FormatCase{12.35, "#0.0 ppm", "12.4 ppm"},
-        FormatCase{-12.5, "########0", "-13"},
-        FormatCase{0.4, "########0", "0"},
+        FormatCase{-3.21, "#0.0 ppm", "-3.2 ppm"}, FormatCase{12.35, "#0.0 ppm", "12.4 ppm"},
+        FormatCase{-12.5, "########0", "-13"}, FormatCase{0.4, "########0", "0"},
         FormatCase{-0.4, "########0", "0"},  // rounds to zero: no sign
-        FormatCase{-0.0238, "#######0.0", "0.0"},
-        FormatCase{-5.06, "######0.0", "-5.1"},
-        FormatCase{1e6, "#0.0", "1000000.0"},
-        FormatCase{123.45, "#0.0", "123.5"},
+        FormatCase{-0.0238, "#######0.0", "0.0"}, FormatCase{-5.06, "######0.0", "-5.1"},
+        FormatCase{1e6, "#0.0", "1000000.0"}, FormatCase{123.45, "#0.0", "123.5"},
         FormatCase{3.14159, "0.0", "3.1"},
         FormatCase{9.96, "0.0", "10.0"},  // carry into a new digit
-        FormatCase{2.5, "0", "3"},
-        FormatCase{123.0, "0", "123"}));
+        FormatCase{2.5, "0", "3"}, FormatCase{123.0, "0", "123"}));
 
 TEST(FormatPattern, UsesTheLocaleDecimalSeparator) {
     EXPECT_EQ(FormatPattern(1.5, " ###0.0", ","), " 1,5");
@@ -97,8 +90,8 @@ TEST(ParseDecimalComma, ReadsTheDecimalCommaForm) {
 }
 
 TEST(ParseDecimalComma, TextThatIsNotANumberFailsInsteadOfReadingZero) {
-    for (const char* text : {"", "\r\n", " ", "abc", "1,5,3", "1.5", "1e", "E5", "1,5x", "+-1",
-                             ",", "-", "1E400", "0x10", "1 2", "nan", "inf"}) {
+    for (const char* text : {"", "\r\n", " ", "abc", "1,5,3", "1.5", "1e", "E5", "1,5x", "+-1", ",",
+                             "-", "1E400", "0x10", "1 2", "nan", "inf"}) {
         EXPECT_FALSE(ParseDecimalComma(text).has_value()) << '"' << text << '"';
     }
     EXPECT_FALSE(ParseDecimalComma(std::string("1\0", 2)).has_value());

@@ -11,11 +11,12 @@ namespace t720 {
 namespace {
 
 class OverPty : public ::testing::Test {
-protected:
-    OverPty() : port([this](int n) {
-                      lastCommPort = n;
-                      return pty.SlavePath();
-                  }) {}
+  protected:
+    OverPty()
+        : port([this](int n) {
+              lastCommPort = n;
+              return pty.SlavePath();
+          }) {}
     void Open() {
         ASSERT_TRUE(pty.Ok());
         ASSERT_TRUE(port.SetCommPort(4));

@@ -21,7 +21,7 @@ using sim::CalibratorModel;
 const std::string kStandin = std::string(T720_BUILD_BIN_DIR) + "/libzorusbcal.so";
 
 class SendSettingBench : public ::testing::Test {
-protected:
+  protected:
     SendSettingBench() {
         setenv("T720_BENCH_SOCKET", socket.c_str(), 1);
         bench.Start();

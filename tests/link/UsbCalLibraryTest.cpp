@@ -1,9 +1,9 @@
 // The loader against real library files built for the test.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QDir>
 #include <QTemporaryDir>
-#include <unistd.h>
 
 #include "link/UsbCalLibrary.h"
 

@@ -1,2 +1,4 @@
 /* A library file of the right name without the entry points. */
-int NotTheCalibratorLibrary(void) { return 0; }
+int NotTheCalibratorLibrary(void) {
+    return 0;
+}

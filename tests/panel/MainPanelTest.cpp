@@ -18,7 +18,7 @@ using Answer = FakeUsbLibrary::Answer;
 using Call = FakeUsbLibrary::Call;
 
 class MainPanelTest : public ::testing::Test {
-protected:
+  protected:
     MainPanelTest() : port(clock), cal(s, port, lib, clock), panel(s, cal), sup(s, cal, panel) {
         panel.Attach(&sup);
     }
@@ -31,8 +31,8 @@ protected:
             f.open(QIODevice::WriteOnly);
             f.write(ini);
         }
-        settings = std::make_unique<SettingsFile>(
-            std::make_unique<QSettings>(path, QSettings::IniFormat));
+        settings =
+            std::make_unique<SettingsFile>(std::make_unique<QSettings>(path, QSettings::IniFormat));
         panel.Startup(*settings, commandLine);
     }
     void Pass() {
@@ -193,7 +193,7 @@ TEST_F(MainPanelTest, BeepPressSendsThenRunsAFullPassAndReleaseSendsBeepOff) {
     panel.Command6Down();
     EXPECT_EQ(m().Command6.back, kRed);
     EXPECT_EQ(lib.Commands(), (std::vector<std::string>{"K1A 0, 0, 1, 0", "K1B 0,1000,100, 0",
-                                                          "K1A 0, 0, 1, 0", "K1B 0,1000,100, 0"}));
+                                                        "K1A 0, 0, 1, 0", "K1B 0,1000,100, 0"}));
     panel.Command6Up();
     EXPECT_EQ(lib.Commands().back(), "K1B 0,0,0, 0");
     EXPECT_EQ(s.BeepOn, 0);
@@ -216,7 +216,7 @@ TEST_F(MainPanelTest, ReadyTogglesAndSendsWithTheBeepState) {
     panel.Command7Click();
     EXPECT_EQ(m().Command7.back, kSys3DLight);
     EXPECT_EQ(lib.Commands(), (std::vector<std::string>{"K1A 0, 0, 1, 0", "K1B 1,0,0, 0",
-                                                          "K1A 0, 0, 1, 0", "K1B 0,0,0, 0"}));
+                                                        "K1A 0, 0, 1, 0", "K1B 0,0,0, 0"}));
     EXPECT_EQ(s.TickCountdown, 1);
 }
 
@@ -273,7 +273,8 @@ TEST_F(MainPanelTest, StatusBarClickIsAStopRequest) {
 
 TEST_F(MainPanelTest, ShutdownClearsTheDeviceBeforeSavingTheValues) {
     port.SetResponder([](const std::string& line) {
-        return std::vector<FakeSerialPort::Reply>{{line.rfind("SNR", 0) == 0 ? "\"T720\"\r\n" : "0\r\n", 0}};
+        return std::vector<FakeSerialPort::Reply>{
+            {line.rfind("SNR", 0) == 0 ? "\"T720\"\r\n" : "0\r\n", 0}};
     });
     Start("[Properties]\nConnection=2\nT720Proze=3\n");
     ASSERT_TRUE(port.PortOpen());

@@ -19,13 +19,17 @@ using test::FakeSerialPort;
 using test::FakeUsbLibrary;
 
 class frmTor720Test : public ::testing::Test {
-protected:
+  protected:
     frmTor720Test()
-        : port(clock), cal(s, port, lib, clock), panel(s, cal), sup(s, cal, panel),
+        : port(clock),
+          cal(s, port, lib, clock),
+          panel(s, cal),
+          sup(s, cal, panel),
           window(panel, sup, s) {
         panel.Attach(&sup);
         const QString path = dir.filePath("t.ini");
-        settings = std::make_unique<SettingsFile>(std::make_unique<QSettings>(path, QSettings::IniFormat));
+        settings =
+            std::make_unique<SettingsFile>(std::make_unique<QSettings>(path, QSettings::IniFormat));
         panel.Startup(*settings, "/ZOREinmessen");
         window.Render();
         window.show();

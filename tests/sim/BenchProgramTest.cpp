@@ -17,7 +17,9 @@
 namespace t720::sim {
 namespace {
 
-std::string StandinPath() { return t720::test::BuiltProgram("libzorusbcal.so"); }
+std::string StandinPath() {
+    return t720::test::BuiltProgram("libzorusbcal.so");
+}
 
 // A program of the build with environment changes: "NAME=value" sets, "NAME" removes.
 t720::test::ChildProcess::Options Program(std::string path, std::vector<std::string> args,
@@ -87,7 +89,8 @@ TEST(BenchProgram, TheStandinLibraryReachesTheBenchOnItsSocket) {
     test::TempDir dir;
     const std::string socket = dir / "usb.sock";
     const std::string link = dir / "cal";
-    t720::test::ChildProcess bench(Bench({"--socket", socket, "--calibrator-link", link, "--serial", "T720-9"}));
+    t720::test::ChildProcess bench(
+        Bench({"--socket", socket, "--calibrator-link", link, "--serial", "T720-9"}));
     ASSERT_TRUE(bench.Started());
     const std::string banner = bench.ReadUntil("socket");
     ASSERT_NE(banner.find(socket), std::string::npos) << banner;
@@ -136,7 +139,8 @@ TEST(BenchProgram, TheDmmMeasuresTheTapsTheCalibratorSelected) {
     test::TempDir dir;
     const std::string link = dir / "cal";
     const std::string dmmLink = dir / "dmm";
-    t720::test::ChildProcess bench(Bench({"--calibrator-link", link, "--dmm-link", dmmLink, "--divider-seed", "5"}));
+    t720::test::ChildProcess bench(
+        Bench({"--calibrator-link", link, "--dmm-link", dmmLink, "--divider-seed", "5"}));
     ASSERT_TRUE(bench.Started());
     const std::string banner = bench.ReadUntil("DMM");
     ASSERT_NE(banner.find(dmmLink), std::string::npos) << banner;

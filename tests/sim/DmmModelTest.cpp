@@ -16,11 +16,10 @@ using Taps = CalibratorModel::Taps;
 // The twenty tap settings of a linearity run, rows 1..20: down the divider with
 // d = 0, then up with d = 1; rows i and 21 - i cover the same interval.
 const Taps kRun[21] = {
-    {},
-    {1, 10, 9, 0}, {0, 8, 9, 0}, {1, 8, 7, 0}, {0, 6, 7, 0}, {1, 6, 5, 0},
-    {0, 4, 5, 0},  {1, 4, 3, 0}, {0, 2, 3, 0}, {1, 2, 1, 0}, {0, 0, 1, 0},
-    {0, 0, 1, 1},  {1, 2, 1, 1}, {0, 2, 3, 1}, {1, 4, 3, 1}, {0, 4, 5, 1},
-    {1, 6, 5, 1},  {0, 6, 7, 1}, {1, 8, 7, 1}, {0, 8, 9, 1}, {1, 10, 9, 1},
+    {},           {1, 10, 9, 0}, {0, 8, 9, 0},  {1, 8, 7, 0}, {0, 6, 7, 0}, {1, 6, 5, 0},
+    {0, 4, 5, 0}, {1, 4, 3, 0},  {0, 2, 3, 0},  {1, 2, 1, 0}, {0, 0, 1, 0}, {0, 0, 1, 1},
+    {1, 2, 1, 1}, {0, 2, 3, 1},  {1, 4, 3, 1},  {0, 4, 5, 1}, {1, 6, 5, 1}, {0, 6, 7, 1},
+    {1, 8, 7, 1}, {0, 8, 9, 1},  {1, 10, 9, 1},
 };
 
 constexpr const char* kMeasure = "MEAS:VOLT:DC? 1,1E-6";
@@ -70,7 +69,8 @@ TEST(DmmModel, ARunReadsTheTenIntervalsBothWays) {
     double reading[21] = {};
     for (int row = 1; row <= 20; ++row) {
         const auto answer = dmm.Handle(kMeasure, kRun[row]);
-        ASSERT_TRUE(answer && std::regex_match(*answer, hpStyle)) << row << ": " << answer.value_or("none");
+        ASSERT_TRUE(answer && std::regex_match(*answer, hpStyle))
+            << row << ": " << answer.value_or("none");
         reading[row] = Volts(answer);
         // A 10 % interval of 1 V: off by the resistors' few ppm and the offset's µV.
         EXPECT_NEAR(reading[row], 0.1, 50e-6) << row;

@@ -111,7 +111,10 @@ TEST_F(UsbStandin, FindsTheCalibratorAndCarriesItsCommands) {
     EXPECT_TRUE(bench_->WaitForReceived(3, kPatience));
 
     // A silent calibrator: the call succeeds, but no answer and count 0.
-    bench_->WithCalibrator([](CalibratorModel& m) { m.SetFaults({.silent = true}); return 0; });
+    bench_->WithCalibrator([](CalibratorModel& m) {
+        m.SetFaults({.silent = true});
+        return 0;
+    });
     const Command silent = Send("K1B 0,0,0, 0", 1);
     EXPECT_EQ(silent.result, 0);
     EXPECT_EQ(silent.answer, "");
@@ -220,8 +223,8 @@ TEST_F(UsbStandin, NeverWritesPastTheRoomOfACallersBuffer) {
     void* handle = dlopen(kStandin.c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(handle, nullptr) << dlerror();
     using CalCommandFn = int32_t (*)(int32_t, char*, char*, int32_t*);
-    using InfoFn = int32_t (*)(int32_t*, char*, int32_t*, char*, int32_t*, char*, int32_t*, char*,
-                               int32_t*);
+    using InfoFn =
+        int32_t (*)(int32_t*, char*, int32_t*, char*, int32_t*, char*, int32_t*, char*, int32_t*);
     auto calCommand = reinterpret_cast<CalCommandFn>(dlsym(handle, "CalCommand"));
     auto info = reinterpret_cast<InfoFn>(dlsym(handle, "GetUSBDeviceInfo"));
     ASSERT_TRUE(calCommand && info);
@@ -229,7 +232,10 @@ TEST_F(UsbStandin, NeverWritesPastTheRoomOfACallersBuffer) {
     constexpr size_t kRoom = 256;
     struct Guarded {
         char bytes[kRoom + 64];
-        Guarded() { std::memset(bytes, '#', sizeof bytes); bytes[0] = '\0'; }
+        Guarded() {
+            std::memset(bytes, '#', sizeof bytes);
+            bytes[0] = '\0';
+        }
         bool GuardIntact() const {
             for (size_t i = kRoom; i < sizeof bytes; ++i)
                 if (bytes[i] != '#') return false;
@@ -259,7 +265,8 @@ TEST_F(UsbStandin, NeverWritesPastTheRoomOfACallersBuffer) {
 
     // Missing buffers are not written to.
     EXPECT_EQ(calCommand(0, nullptr, nullptr, nullptr), 0);
-    EXPECT_EQ(info(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(info(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
+              0);
     dlclose(handle);
 }
 
@@ -303,8 +310,9 @@ TEST_F(UsbStandin, ServesClientsOneAfterAnotherAndClosesJunk) {
         const size_t half = replies.size() / 2;
         usbwire::CalCommandReply reply;
         ASSERT_TRUE(half > usbwire::kHeaderBytes &&
-                    usbwire::Decode(reinterpret_cast<const uint8_t*>(replies.data()) + usbwire::kHeaderBytes,
-                                    half - usbwire::kHeaderBytes, reply))
+                    usbwire::Decode(
+                        reinterpret_cast<const uint8_t*>(replies.data()) + usbwire::kHeaderBytes,
+                        half - usbwire::kHeaderBytes, reply))
             << i;
         EXPECT_EQ(reply.answer.view(), "\"T720-40211\"");
         EXPECT_EQ(replies.substr(0, half), replies.substr(half));
@@ -316,7 +324,9 @@ TEST_F(UsbStandin, ServesClientsOneAfterAnotherAndClosesJunk) {
     const std::string junk[] = {
         std::string("\xff\xff\xff\x7f", 4),
         std::string("\x01\x00\x00\x00X", 5),
-        std::string("\x03\x00\x00\x00" "C\x01\x02", 7),
+        std::string("\x03\x00\x00\x00"
+                    "C\x01\x02",
+                    7),
     };
     for (const std::string& bytes : junk) {
         UniqueFd c = ConnectTo(socket_);

@@ -46,8 +46,8 @@ int main(int argc, char** argv) {
     int32_t serialLen = 255, len2 = 255, len3 = 255, identLen = 255;
     const int32_t status =
         getInfo(&n1, serial, &serialLen, text2, &len2, text3, &len3, ident, &identLen);
-    printf("info %d serial \"%s\" %d ident \"%s\" %d\n", (int)status, serial, (int)serialLen,
-           ident, (int)identLen);
+    printf("info %d serial \"%s\" %d ident \"%s\" %d\n", (int)status, serial, (int)serialLen, ident,
+           (int)identLen);
 
     strcpy(id, serial);
     strcpy(command, "K1A 0, 5, 2, 3");

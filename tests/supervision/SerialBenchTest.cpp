@@ -18,7 +18,7 @@ using sim::BenchServer;
 using sim::CalibratorModel;
 
 class SerialBenchTest : public ::testing::Test {
-protected:
+  protected:
     SerialBenchTest()
         : link(dir.filePath("cal").toStdString()),
           port([this](int) { return link; }),
@@ -70,9 +70,9 @@ TEST_F(SerialBenchTest, FindsConfiguresAndPollsTheCalibrator) {
     EXPECT_EQ(s.SetupPhase, 2);
     EXPECT_EQ(s.RangeTab[1], 555);
     EXPECT_FALSE(win.textremoVisible);
-    EXPECT_EQ(Received(), (std::vector<std::string>{"SNR?0", "SNR?1", "K1A 128, 5, 6, 0",
-                                                      "K1B 0,0,0, 0", "K1A 0, 5, 1, 0",
-                                                      "K1B 0,0,0, 0"}));
+    EXPECT_EQ(Received(),
+              (std::vector<std::string>{"SNR?0", "SNR?1", "K1A 128, 5, 6, 0", "K1B 0,0,0, 0",
+                                        "K1A 0, 5, 1, 0", "K1B 0,0,0, 0"}));
     const auto state = bench->WithCalibrator([](CalibratorModel& m) { return m.state(); });
     EXPECT_EQ(state.step, 5);
     EXPECT_EQ(state.range, 1);
@@ -95,14 +95,23 @@ TEST_F(SerialBenchTest, FiveRangeSixteenChannelVariant) {
 TEST_F(SerialBenchTest, ReportsConditionAndSilenceAndRecovers) {
     StartBench();
     sup.OpenComPort(kLinkCom1, false);
-    bench->WithCalibrator([](CalibratorModel& m) { m.SetFaults({false, false, 4}); return 0; });
+    bench->WithCalibrator([](CalibratorModel& m) {
+        m.SetFaults({false, false, 4});
+        return 0;
+    });
     Pass();
     EXPECT_EQ(win.textremo, "T720 bell !");
-    bench->WithCalibrator([](CalibratorModel& m) { m.SetFaults({true, false, 0}); return 0; });
+    bench->WithCalibrator([](CalibratorModel& m) {
+        m.SetFaults({true, false, 0});
+        return 0;
+    });
     Pass();
     EXPECT_TRUE(win.textremoVisible);
     EXPECT_EQ(win.textremo, "No answer from T720");
-    bench->WithCalibrator([](CalibratorModel& m) { m.SetFaults({}); return 0; });
+    bench->WithCalibrator([](CalibratorModel& m) {
+        m.SetFaults({});
+        return 0;
+    });
     Pass();
     EXPECT_FALSE(win.textremoVisible);
 }
@@ -122,7 +131,10 @@ TEST_F(SerialBenchTest, ADeviceThatVanishesIsReportedAndReconnectsWhenSelectedAg
     EXPECT_FALSE(port.PortOpen());  // closed on the hang-up: no poll can spin on it
 
     bench->RestoreCalibrator();
-    bench->WithCalibrator([](CalibratorModel& m) { m.ClearRecord(); return 0; });
+    bench->WithCalibrator([](CalibratorModel& m) {
+        m.ClearRecord();
+        return 0;
+    });
     sup.CommandCOM1Click();
     Pass();
     EXPECT_EQ(s.LinkState, kLinkConnected);

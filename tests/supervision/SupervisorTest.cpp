@@ -16,7 +16,7 @@ using Answer = FakeUsbLibrary::Answer;
 using Call = FakeUsbLibrary::Call;
 
 class FakeLinearity final : public LinearityPort {
-public:
+  public:
     void Show() override { log.push_back("Show"); }
     void SetEnabled(bool e) override { log.push_back(e ? "on" : "off"); }
     void Scan() override {
@@ -30,9 +30,12 @@ public:
 };
 
 class SupervisorTest : public ::testing::Test {
-protected:
+  protected:
     SupervisorTest()
-        : port(clock), cal(s, port, lib, clock), win(s), sup(s, cal, win, [this]() -> LinearityPort& {
+        : port(clock),
+          cal(s, port, lib, clock),
+          win(s),
+          sup(s, cal, win, [this]() -> LinearityPort& {
               ++linearityCreated;
               return results;
           }) {
@@ -87,7 +90,7 @@ TEST_F(SupervisorTest, UsbCalibratorIsFoundConnectedProbedAndPolledInOnePass) {
     EXPECT_EQ(win.buttons[LinkButton::Usb], kGreenPure);
     // Initialisation call, probe with the neutral sign and range 6, then the poll.
     EXPECT_EQ(lib.Commands(), (std::vector<std::string>{"", "K1A 128, 5, 6, 0", "K1B 0,0,0, 0",
-                                                          "K1A 0, 5, 3, 0", "K1B 0,0,0, 0"}));
+                                                        "K1A 0, 5, 3, 0", "K1B 0,0,0, 0"}));
     EXPECT_EQ(lib.calls[0].device, -1);
     EXPECT_EQ(s.SignFlag, 0);
     EXPECT_EQ(s.RangeIdx, 3);
@@ -157,9 +160,6 @@ TEST_F(SupervisorTest, RangeTablesByT720SVariantNumber) {
     }
 }
 
-
-
-
 TEST_F(SupervisorTest, AStopRequestFreezesTheReport) {
     sup.OpenComPort(kLinkUsb, false);
     lib.answer = [](const Call&) { return Answer{0, "3", 1}; };
@@ -173,10 +173,9 @@ TEST_F(SupervisorTest, AStopRequestFreezesTheReport) {
     lib.answer = [](const Call&) { return Answer{7, "0", 1}; };
     Pass();
     EXPECT_EQ(s.LinkState, kLinkConnected);  // no new search while frozen
-    sup.CommandUSBbClick();                   // selecting a link ends the freeze
+    sup.CommandUSBbClick();                  // selecting a link ends the freeze
     EXPECT_FALSE(s.StopRequest);
 }
-
 
 TEST_F(SupervisorTest, SerialTextsOfFourCharactersOrLessKeepEverything) {
     // Answers without a line ending (read to the time-out): "ABCD" keeps all its
@@ -187,8 +186,6 @@ TEST_F(SupervisorTest, SerialTextsOfFourCharactersOrLessKeepEverything) {
     sup.OpenComPort(kLinkCom1, false);
     EXPECT_EQ(win.messages, "Connection via serial line\r\nSNo: ABCD     ID: ABCD");
 }
-
-
 
 TEST_F(SupervisorTest, APortThatCannotBeOpenedIsReportedAndRetried) {
     port.SetOpenable(false);

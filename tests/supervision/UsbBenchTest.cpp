@@ -24,7 +24,7 @@ using sim::UsbFaults;
 const std::string kStandin = std::string(T720_BUILD_BIN_DIR) + "/libzorusbcal.so";
 
 class UsbBenchTest : public ::testing::Test {
-protected:
+  protected:
     UsbBenchTest() {
         setenv("T720_BENCH_SOCKET", socket.c_str(), 1);
         s.RangeIdx = 1;
@@ -51,7 +51,10 @@ protected:
         return bench->WithUsb([](const UsbBus& u) { return u.infoRequests().size(); });
     }
     void SetCalibratorFaults(CalibratorModel::Faults faults) {
-        bench->WithCalibrator([&](CalibratorModel& m) { m.SetFaults(faults); return 0; });
+        bench->WithCalibrator([&](CalibratorModel& m) {
+            m.SetFaults(faults);
+            return 0;
+        });
     }
     void Pass() {
         do sup.TimerTick();
@@ -87,7 +90,7 @@ TEST_F(UsbBenchTest, FindsConnectsProbesAndPollsInOnePass) {
               (std::deque<UsbBus::InfoRequest>{{"T720", "T7"}}));
     // The probe with the neutral sign and range index 6, then the poll.
     EXPECT_EQ(Received(), (std::vector<std::string>{"K1A 128, 5, 6, 0", "K1B 0,0,0, 0",
-                                                      "K1A 0, 5, 1, 0", "K1B 0,0,0, 0"}));
+                                                    "K1A 0, 5, 1, 0", "K1B 0,0,0, 0"}));
     EXPECT_EQ(s.SetupPhase, 2);
     EXPECT_FALSE(win.textremoVisible);
 
@@ -112,22 +115,55 @@ TEST_F(UsbBenchTest, TheVariantsAsTheBusReportsThem) {
     };
     const std::array<int32_t, 7> kStandard = {0, 2, 5, 10, 20, 100, 1000};
     const Case cases[] = {
-        {"T720S09 table", {"T720-40211", "T720S09 V2.01", 6, 0}, {},
+        {"T720S09 table",
+         {"T720-40211", "T720S09 V2.01", 6, 0},
+         {},
          "Connected to ZOR USB device\r\nSNo: T720-40211     ID: T720S09 V2.01",
-         {0, 555, 1, 2, 5, 10, 1000}, 2, false, false},
-        {"five ranges", {"T720-5", "T720S10 V1", 5, 0}, {},
+         {0, 555, 1, 2, 5, 10, 1000},
+         2,
+         false,
+         false},
+        {"five ranges",
+         {"T720-5", "T720S10 V1", 5, 0},
+         {},
          "Connected to ZOR USB device\r\nSNo: T720-5     ID: T720S10 V1",
-         {0, 1, 2, 5, 10, 100, 1000}, 1, false, false},
-        {"QV310", {"T720-16", "QV310 V3", 6, 0}, {},
-         "Connected to ZOR USB device\r\nSNo: T720-16     ID: QV310 V3", kStandard, 2, true, false},
-        {"half bridge", {"T720H-12", "T720 V1", 6, 0}, {},
-         "Connected to ZOR USB device\r\nSNo: T720H-12     ID: T720 V1", kStandard, 2, false, true},
-        {"CP route", {"T720H-7", "T720S09 V2", 6, 0}, {.cpRoute = true},
-         "Connected via VLM + CP, USB device\r\nSNo: CPT720H-7", {0, 555, 1, 2, 5, 10, 1000}, 2,
-         false, true},
+         {0, 1, 2, 5, 10, 100, 1000},
+         1,
+         false,
+         false},
+        {"QV310",
+         {"T720-16", "QV310 V3", 6, 0},
+         {},
+         "Connected to ZOR USB device\r\nSNo: T720-16     ID: QV310 V3",
+         kStandard,
+         2,
+         true,
+         false},
+        {"half bridge",
+         {"T720H-12", "T720 V1", 6, 0},
+         {},
+         "Connected to ZOR USB device\r\nSNo: T720H-12     ID: T720 V1",
+         kStandard,
+         2,
+         false,
+         true},
+        {"CP route",
+         {"T720H-7", "T720S09 V2", 6, 0},
+         {.cpRoute = true},
+         "Connected via VLM + CP, USB device\r\nSNo: CPT720H-7",
+         {0, 555, 1, 2, 5, 10, 1000},
+         2,
+         false,
+         true},
         // "(null)" is no identification: shown empty, and no variant table.
-        {"(null) identification", {"T720-1", "T720S09 V2.01", 6, 0}, {.nullIdent = true},
-         "Connected to ZOR USB device\r\nSNo: T720-1     ID: ", kStandard, 2, false, false},
+        {"(null) identification",
+         {"T720-1", "T720S09 V2.01", 6, 0},
+         {.nullIdent = true},
+         "Connected to ZOR USB device\r\nSNo: T720-1     ID: ",
+         kStandard,
+         2,
+         false,
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -203,7 +239,10 @@ TEST_F(UsbBenchTest, ALibraryFailureSendsTheNextPassSearching) {
     EXPECT_EQ(s.LinkState, kLinkSearching);
 
     bench->SetUsbFaults({});
-    bench->WithCalibrator([](CalibratorModel& m) { m.ClearRecord(); return 0; });
+    bench->WithCalibrator([](CalibratorModel& m) {
+        m.ClearRecord();
+        return 0;
+    });
     Pass();
     EXPECT_EQ(Searches(), 3u);
     EXPECT_EQ(s.LinkState, kLinkConnected);

@@ -51,7 +51,8 @@ ChildProcess::ChildProcess(Options options) {
         // Open in the child: close-on-exec off while it is spawned, on again after.
         fcntl(fd, F_SETFD, fcntl(fd, F_GETFD) & ~FD_CLOEXEC);
     }
-    if (posix_spawn(&pid_, options.program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
+    if (posix_spawn(&pid_, options.program.c_str(), &actions, nullptr, argv.data(), envp.data()) !=
+        0)
         pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);

@@ -22,13 +22,13 @@ inline constexpr std::chrono::milliseconds kProgramPatience = 15s;
 std::string BuiltProgram(const std::string& name);
 
 class ChildProcess {
-public:
+  public:
     struct Options {
         std::string program;
         std::vector<std::string> args;
         std::vector<std::pair<std::string, std::string>> env;  // set (or replaced)
-        std::vector<int> inheritFds;                            // stay open in the child
-        std::vector<std::string> unsetEnv;                      // removed
+        std::vector<int> inheritFds;                           // stay open in the child
+        std::vector<std::string> unsetEnv;                     // removed
     };
     explicit ChildProcess(Options options);
     ~ChildProcess();  // kills a program that is still running
@@ -40,7 +40,8 @@ public:
     void Signal(int sig);
     // Output (stdout and stderr) up to the first line containing `word`; "" when the
     // program ends or stays quiet for `patience`.
-    std::string ReadUntil(const std::string& word, std::chrono::milliseconds patience = kProgramPatience);
+    std::string ReadUntil(const std::string& word,
+                          std::chrono::milliseconds patience = kProgramPatience);
     // The output up to its end (the program has closed it or ended); what was read
     // before by ReadUntil is not repeated.
     std::string ReadAll(std::chrono::milliseconds patience = kProgramPatience);
@@ -50,7 +51,7 @@ public:
     // if it did not end within `patience`.
     std::optional<int> Wait(std::chrono::milliseconds patience = kProgramPatience);
 
-private:
+  private:
     void Drain();
 
     pid_t pid_ = -1;
@@ -62,12 +63,12 @@ private:
 
 // Reads lines from a pipe with a bound on every wait.
 class LineSource {
-public:
+  public:
     explicit LineSource(int fd) : fd_(fd) {}
     // The next line without its LF; nullopt at the end of the pipe or after `patience`.
     std::optional<std::string> Next(std::chrono::milliseconds patience = kProgramPatience);
 
-private:
+  private:
     int fd_;
     std::string buffer_;
 };

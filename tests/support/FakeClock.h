@@ -11,20 +11,21 @@
 namespace t720::test {
 
 class FakeClock final : public Clock {
-public:
+  public:
     explicit FakeClock(double start = 1000.0) : now_(start) {}
 
     double Now() override { return now_; }
     void SleepUntil(double deadline) override {
         sleeps.push_back(deadline - now_);
         // A sleep ends the moment the clock has passed the deadline.
-        if (deadline >= now_) now_ = std::nextafter(deadline, std::numeric_limits<double>::infinity());
+        if (deadline >= now_)
+            now_ = std::nextafter(deadline, std::numeric_limits<double>::infinity());
     }
     void Advance(double seconds) { now_ += seconds; }
 
     std::vector<double> sleeps;  // requested lengths, for tests that care how it waited
 
-private:
+  private:
     double now_;
 };
 

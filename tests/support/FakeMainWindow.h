@@ -12,7 +12,7 @@
 namespace t720::test {
 
 class FakeMainWindow final : public MainWindowPort {
-public:
+  public:
     explicit FakeMainWindow(SharedState& s) : s_(s) {}
 
     void SetStatusPanel1(const std::string& text) override { Log("status"), statusPanel1 = text; }
@@ -72,7 +72,7 @@ public:
     int repaints = 0;
     std::vector<std::string> log;
 
-private:
+  private:
     SharedState& s_;
 };
 

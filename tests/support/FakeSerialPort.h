@@ -14,7 +14,7 @@
 namespace t720::test {
 
 class FakeSerialPort final : public SerialPort {
-public:
+  public:
     struct Reply {
         std::string bytes;
         double delay = 0.0;  // seconds after the line was written
@@ -40,12 +40,12 @@ public:
 
     int16_t commPort = 1;
     std::string settings;
-    std::string written;              // every byte written, in order
-    std::vector<std::string> lines;   // the same, split into lines (without LF)
+    std::string written;             // every byte written, in order
+    std::vector<std::string> lines;  // the same, split into lines (without LF)
     int opens = 0;
     int closes = 0;
 
-private:
+  private:
     struct Pending {
         double at;
         std::string bytes;

@@ -10,7 +10,7 @@
 namespace t720::test {
 
 class FakeUsbLibrary final : public UsbCalLibrary {
-public:
+  public:
     struct Call {
         int32_t device;
         std::string id;

@@ -7,7 +7,7 @@
 namespace t720::test {
 
 class Pty {
-public:
+  public:
     Pty();
     ~Pty();
     Pty(const Pty&) = delete;
@@ -25,7 +25,7 @@ public:
     // The device goes away: the program's side sees a hang-up.
     void CloseMaster();
 
-private:
+  private:
     int master_ = -1;
     int keepSlave_ = -1;  // keeps the pair alive while the program has it closed
     std::string slavePath_;
