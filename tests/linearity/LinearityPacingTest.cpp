@@ -7,6 +7,7 @@
 #include "supervision/Supervisor.h"
 #include "tests/support/FakeMainWindow.h"
 #include "tests/support/FakeUsbLibrary.h"
+#include "tests/support/Passes.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -42,11 +43,7 @@ class LinearityPacingTest : public ::testing::Test {
         meter.reading1 = meter.reading2 = linearity::test::kSkewed;
     }
 
-    // Ticks until one has run a pass.
-    void Pass() {
-        do sup.TimerTick();
-        while (s.TickCountdown != 10);
-    }
+    void Pass() { test::RunOnePass(sup, s); }
     int TapCommands() const {
         int n = 0;
         for (const auto& call : lib.calls) n += call.command.rfind("K1Y ", 0) == 0;

@@ -7,6 +7,7 @@
 #include "panel/MainPanel.h"
 #include "tests/support/FakeSerialPort.h"
 #include "tests/support/FakeUsbLibrary.h"
+#include "tests/support/Passes.h"
 
 namespace t720 {
 namespace {
@@ -35,10 +36,8 @@ class MainPanelTest : public ::testing::Test {
             std::make_unique<SettingsFile>(std::make_unique<QSettings>(path, QSettings::IniFormat));
         panel.Startup(*settings, commandLine);
     }
-    void Pass() {
-        do sup.TimerTick();
-        while (s.TickCountdown != 10);
-    }
+
+    void Pass() { test::RunOnePass(sup, s); }
     const PanelModel& m() const { return panel.Model(); }
 
     QTemporaryDir dir;

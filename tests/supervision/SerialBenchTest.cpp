@@ -9,6 +9,7 @@
 #include "supervision/Supervisor.h"
 #include "tests/support/FakeMainWindow.h"
 #include "tests/support/FakeUsbLibrary.h"
+#include "tests/support/Passes.h"
 
 namespace t720 {
 namespace {
@@ -44,10 +45,8 @@ class SerialBenchTest : public ::testing::Test {
             return std::vector<std::string>(m.received().begin(), m.received().end());
         });
     }
-    void Pass() {
-        do sup.TimerTick();
-        while (s.TickCountdown != 10);
-    }
+
+    void Pass() { test::RunOnePass(sup, s); }
 
     QTemporaryDir dir;
     std::string link;

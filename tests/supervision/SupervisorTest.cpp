@@ -4,6 +4,7 @@
 #include "tests/support/FakeMainWindow.h"
 #include "tests/support/FakeSerialPort.h"
 #include "tests/support/FakeUsbLibrary.h"
+#include "tests/support/Passes.h"
 
 namespace t720 {
 namespace {
@@ -49,11 +50,7 @@ class SupervisorTest : public ::testing::Test {
         for (const auto& c : lib.calls) n += c.command.rfind(prefix, 0) == 0;
         return n;
     }
-    // Runs ticks until one has run a pass (the countdown reloads to 10).
-    void Pass() {
-        do sup.TimerTick();
-        while (s.TickCountdown != 10);
-    }
+    void Pass() { test::RunOnePass(sup, s); }
     // A serial calibrator: answers SNR?0 / SNR?1 with quoted texts, everything else
     // by `verdict`; an empty text means silence.
     void SerialCalibrator(std::string ident, std::string serial, std::string verdict = "0") {

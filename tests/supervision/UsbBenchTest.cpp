@@ -11,6 +11,7 @@
 #include "sim/BenchServer.h"
 #include "supervision/Supervisor.h"
 #include "tests/support/FakeMainWindow.h"
+#include "tests/support/Passes.h"
 
 namespace t720 {
 namespace {
@@ -56,10 +57,8 @@ class UsbBenchTest : public ::testing::Test {
             return 0;
         });
     }
-    void Pass() {
-        do sup.TimerTick();
-        while (s.TickCountdown != 10);
-    }
+
+    void Pass() { test::RunOnePass(sup, s); }
 
     QTemporaryDir dir;
     const std::string socket = dir.filePath("usb.sock").toStdString();
