@@ -3,54 +3,32 @@
 // and over the bench's pseudo-terminal with the program's serial port.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
-#include <QTemporaryDir>
-
 #include "link/Calibrator.h"
 #include "link/QtSerialPort.h"
-#include "sim/BenchServer.h"
+#include "tests/support/BenchRig.h"
 
 namespace t720 {
 namespace {
 
-using sim::BenchOptions;
-using sim::BenchServer;
 using sim::CalibratorModel;
 
-const std::string kStandin = std::string(T720_BUILD_BIN_DIR) + "/libzorusbcal.so";
-
-class SendSettingBench : public ::testing::Test {
+class SendSettingBench : public ::testing::Test, protected test::BenchRig {
   protected:
     SendSettingBench() {
-        setenv("T720_BENCH_SOCKET", socket.c_str(), 1);
-        bench.Start();
+        StartBench({.calibratorLink = calibratorLink, .usbSocket = usbSocket});
         s.ProzStep = 5;
         s.RangeIdx = 2;
         s.ChannelNo = 3;
         s.ReadyOn = 1;
     }
-    ~SendSettingBench() override {
-        port.SetPortOpen(false);
-        bench.Stop();
-        unsetenv("T720_BENCH_SOCKET");
-    }
-    CalibratorModel::OutputState State() {
-        return bench.WithCalibrator([](const CalibratorModel& m) { return m.state(); });
-    }
-    std::vector<std::string> Received() {
-        return bench.WithCalibrator([](const CalibratorModel& m) {
-            return std::vector<std::string>(m.received().begin(), m.received().end());
-        });
+    // The calibrator's output after K1A 0, 5, 2, 3 and K1B with ready and `beep`.
+    static CalibratorModel::OutputState Expected(bool beep) {
+        return {.step = 5, .range = 2, .channel = 3, .ready = true, .beep = beep};
     }
 
-    QTemporaryDir dir;
-    const std::string link = dir.filePath("cal").toStdString();
-    const std::string socket = dir.filePath("usb.sock").toStdString();
-    BenchServer bench{BenchOptions{.calibratorLink = link, .usbSocket = socket}};
     SharedState s;
-    QtSerialPort port{[this](int) { return link; }};
-    std::unique_ptr<UsbCalLibrary> library = MakeLoadedUsbCalLibrary({kStandin, ""});
+    QtSerialPort port{[this](int) { return calibratorLink; }};
+    std::unique_ptr<UsbCalLibrary> library = test::LoadStandin();
     Calibrator cal{s, port, *library, RealClock()};
 };
 
@@ -61,13 +39,9 @@ TEST_F(SendSettingBench, ThroughTheStandinLibrary) {
     cal.SendSetting(1);
     EXPECT_EQ(s.AnswerStatus, kAnswerAccepted);
     EXPECT_EQ(s.DeviceId, "T720-40211");
-    EXPECT_EQ(Received(), (std::vector<std::string>{"K1A 0, 5, 2, 3", "K1B 1,1000,100, 0"}));
-    const auto state = State();
-    EXPECT_EQ(state.step, 5);
-    EXPECT_EQ(state.range, 2);
-    EXPECT_EQ(state.channel, 3);
-    EXPECT_TRUE(state.ready);
-    EXPECT_TRUE(state.beep);
+    EXPECT_EQ(CalibratorRecord(),
+              (std::vector<std::string>{"K1A 0, 5, 2, 3", "K1B 1,1000,100, 0"}));
+    EXPECT_EQ(CalibratorState(), Expected(true));
 }
 
 TEST_F(SendSettingBench, OverThePseudoTerminal) {
@@ -78,13 +52,8 @@ TEST_F(SendSettingBench, OverThePseudoTerminal) {
     ASSERT_TRUE(port.PortOpen());
     cal.SendSetting(0);
     EXPECT_EQ(s.AnswerStatus, kAnswerAccepted);
-    EXPECT_EQ(Received(), (std::vector<std::string>{"K1A 0, 5, 2, 3", "K1B 1,0,0, 0"}));
-    const auto state = State();
-    EXPECT_EQ(state.step, 5);
-    EXPECT_EQ(state.range, 2);
-    EXPECT_EQ(state.channel, 3);
-    EXPECT_TRUE(state.ready);
-    EXPECT_FALSE(state.beep);
+    EXPECT_EQ(CalibratorRecord(), (std::vector<std::string>{"K1A 0, 5, 2, 3", "K1B 1,0,0, 0"}));
+    EXPECT_EQ(CalibratorState(), Expected(false));
 }
 
 }  // namespace
