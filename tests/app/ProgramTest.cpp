@@ -7,30 +7,21 @@
 #include <unistd.h>
 
 #include <QSettings>
-#include <QTemporaryDir>
 
-#include "sim/BenchServer.h"
+#include "tests/support/BenchRig.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/Files.h"
 
 namespace t720 {
 namespace {
 
 using test::ChildProcess;
 
-class ProgramTest : public ::testing::Test {
+class ProgramTest : public ::testing::Test, protected test::BenchRig {
   protected:
     QString Ini() const { return dir.filePath("config/ZORTorT720/ZORTorT720.ini"); }
-    void WriteIni(const QString& text) {
-        QDir().mkpath(dir.filePath("config/ZORTorT720"));
-        QFile f(Ini());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text.toUtf8());
-    }
     std::vector<std::pair<std::string, std::string>> Env() const {
-        return {{"QT_QPA_PLATFORM", "offscreen"},
-                {"XDG_CONFIG_HOME", dir.filePath("config").toStdString()},
-                {"XDG_DATA_HOME", dir.filePath("data").toStdString()},
-                {"XDG_RUNTIME_DIR", dir.path().toStdString()}};
+        return test::ProgramEnv(dir.path().toStdString());
     }
     void ExpectSaved(const char* connection) {
         QSettings ini(Ini(), QSettings::IniFormat);
@@ -38,8 +29,6 @@ class ProgramTest : public ::testing::Test {
         for (const char* key : {"T720Range", "T720Chann", "T720Signe", "T720Proze", "T720COMxincr"})
             EXPECT_TRUE(ini.contains(QString("Properties/") + key)) << key;
     }
-
-    QTemporaryDir dir;
 };
 
 TEST_F(ProgramTest, UsbLinkFromStartToSigterm) {
@@ -79,25 +68,20 @@ TEST_F(ProgramTest, UsbLinkFromStartToSigterm) {
 }
 
 TEST_F(ProgramTest, SerialLinkFromStartToSigterm) {
-    const std::string link = dir.filePath("cal").toStdString();
-    sim::BenchOptions options;
-    options.calibratorLink = link;
-    sim::BenchServer bench(options);
-    bench.Start();
-    WriteIni(QString("[Ports]\nCOM1=%1\n\n[Properties]\nConnection=2\nT720Proze=3\n")
-                 .arg(QString::fromStdString(link)));
+    StartBench({.calibratorLink = calibratorLink});
+    ASSERT_TRUE(test::WriteFile(Ini(), QByteArray::fromStdString("[Ports]\nCOM1=" + calibratorLink +
+                                                                 "\n\n[Properties]\nConnection=2\n"
+                                                                 "T720Proze=3\n")));
 
     ChildProcess program({test::BuiltProgram("t720"), {}, Env(), {}});
     ASSERT_TRUE(program.Started());
     // Identification, probe, then polls.
-    ASSERT_TRUE(bench.WaitForReceived(16, test::kProgramPatience)) << program.Output();
+    ASSERT_TRUE(bench->WaitForReceived(16, test::kProgramPatience)) << program.Output();
     program.Signal(SIGTERM);
     EXPECT_EQ(program.Wait(), 0) << program.Output();
-    bench.Stop();
+    bench->Stop();
 
-    const auto lines = bench.WithCalibrator([](sim::CalibratorModel& m) {
-        return std::vector<std::string>(m.received().begin(), m.received().end());
-    });
+    const auto lines = CalibratorRecord();
     ASSERT_GE(lines.size(), 7u);
     EXPECT_EQ(lines[0], "SNR?0");
     EXPECT_EQ(lines[1], "SNR?1");
@@ -107,7 +91,7 @@ TEST_F(ProgramTest, SerialLinkFromStartToSigterm) {
     ExpectSaved("2");
     QSettings ini(Ini(), QSettings::IniFormat);
     EXPECT_EQ(ini.value("Properties/T720Proze").toString(), "3");
-    EXPECT_EQ(ini.value("Ports/COM1").toString().toStdString(), link);
+    EXPECT_EQ(ini.value("Ports/COM1").toString().toStdString(), calibratorLink);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "linearity/ScanGrid.h"
 #include "tests/linearity/LinearityTestSupport.h"
+#include "tests/support/Files.h"
 
 namespace t720::drill {
 
@@ -62,39 +63,17 @@ std::optional<long> ProcessMemoryKiB(pid_t pid, const char* field) {
 }
 
 FaultDrill::FaultDrill() {
-    setenv("T720_USBCAL_LIBRARY", kStandin.c_str(), 1);
-    setenv("T720_BENCH_SOCKET", usbSocket.c_str(), 1);
+    setenv("T720_USBCAL_LIBRARY", test::kStandin.c_str(), 1);
 }
 
 FaultDrill::~FaultDrill() {
     program.reset();
-    if (bench) bench->Stop();
     unsetenv("T720_USBCAL_LIBRARY");
-    unsetenv("T720_BENCH_SOCKET");
     QFile::remove(Ini());
-}
-
-void FaultDrill::StartBench(sim::BenchOptions options) {
-    if (bench) bench->Stop();
-    bench.reset();
-    bench = std::make_unique<sim::BenchServer>(std::move(options));
-    bench->Start();
 }
 
 uint64_t FaultDrill::CalibratorLines() {
     return bench->WithCalibrator([](const sim::CalibratorModel& m) { return m.receivedTotal(); });
-}
-
-std::vector<std::string> FaultDrill::CalibratorRecord() {
-    return bench->WithCalibrator([](const sim::CalibratorModel& m) {
-        return std::vector<std::string>(m.received().begin(), m.received().end());
-    });
-}
-
-std::vector<std::string> FaultDrill::DmmRecord() {
-    return bench->WithDmm([](const sim::DmmModel& m) {
-        return std::vector<std::string>(m.received().begin(), m.received().end());
-    });
 }
 
 bool FaultDrill::DmmRemote() {
@@ -106,10 +85,7 @@ QString FaultDrill::Ini() const {
 }
 
 void FaultDrill::WriteSettings(const QString& text) {
-    QDir().mkpath(QFileInfo(Ini()).path());
-    QFile f(Ini());
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(text.toUtf8());
+    ASSERT_TRUE(test::WriteFile(Ini(), text.toUtf8()));
 }
 
 void FaultDrill::StartProgram(const std::string& commandLine) {

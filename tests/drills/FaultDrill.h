@@ -22,14 +22,12 @@
 #include <string>
 
 #include "app/Program.h"
-#include "sim/BenchServer.h"
+#include "tests/support/BenchRig.h"
 #include "tests/support/ChildProcess.h"
 
 namespace t720::drill {
 
 using test::kProgramPatience;
-
-inline const std::string kStandin = std::string(T720_BUILD_BIN_DIR) + "/libzorusbcal.so";
 
 // A program that only waits uses a small share of one core; a spinning loop shows
 // close to all of it. Generous, so a loaded machine cannot fail a sound program.
@@ -62,17 +60,13 @@ inline constexpr bool kMemoryFiguresTell = false;
 inline constexpr bool kMemoryFiguresTell = true;
 #endif
 
-class FaultDrill : public ::testing::Test {
+class FaultDrill : public ::testing::Test, protected test::BenchRig {
   protected:
     FaultDrill();
     ~FaultDrill() override;
 
-    // --- the bench ---
-    // A bench with these options; a running one is stopped first.
-    void StartBench(sim::BenchOptions options);
+    // --- the bench (BenchRig) ---
     uint64_t CalibratorLines();
-    std::vector<std::string> CalibratorRecord();
-    std::vector<std::string> DmmRecord();
     bool DmmRemote();
 
     // --- the program in this process ---
@@ -111,11 +105,6 @@ class FaultDrill : public ::testing::Test {
     bool RunToQuit(const std::function<void()>& during,
                    std::chrono::milliseconds patience = kProgramPatience);
 
-    QTemporaryDir dir;
-    const std::string calibratorLink = dir.filePath("cal").toStdString();
-    const std::string dmmLink = dir.filePath("dmm").toStdString();
-    const std::string usbSocket = dir.filePath("usb.sock").toStdString();
-    std::unique_ptr<sim::BenchServer> bench;
     std::unique_ptr<Program> program;
 };
 

@@ -4,33 +4,16 @@
 #include <signal.h>
 
 #include "tests/drills/FaultDrill.h"
+#include "tests/support/Files.h"
 
 namespace t720::drill {
 namespace {
 
 using sim::TransportFaults;
 using test::ChildProcess;
-
-// The program's environment: its own settings, data and runtime directories under
-// `base`, the offscreen platform.
-std::vector<std::pair<std::string, std::string>> ProgramEnv(const QString& base) {
-    return {{"QT_QPA_PLATFORM", "offscreen"},
-            {"XDG_CONFIG_HOME", (base + "/config").toStdString()},
-            {"XDG_DATA_HOME", (base + "/data").toStdString()},
-            {"XDG_RUNTIME_DIR", base.toStdString()}};
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
-QByteArray ReadFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using test::ProgramEnv;
+using test::ReadFile;
+using test::WriteFile;
 
 TEST_F(FaultDrill, CalibratorLineFloodsTheRunningProgram) {
     StartBench({.calibratorLink = calibratorLink});
@@ -38,7 +21,8 @@ TEST_F(FaultDrill, CalibratorLineFloodsTheRunningProgram) {
               QString("[Ports]\nCOM1=%1\n[Properties]\nConnection=2\n")
                   .arg(QString::fromStdString(calibratorLink))
                   .toUtf8());
-    ChildProcess program({test::BuiltProgram("t720"), {}, ProgramEnv(dir.path()), {}});
+    ChildProcess program(
+        {test::BuiltProgram("t720"), {}, ProgramEnv(dir.path().toStdString()), {}});
     ASSERT_TRUE(program.Started());
     ASSERT_TRUE(bench->WaitForReceived(8, kProgramPatience)) << program.Output();
 
@@ -96,7 +80,7 @@ TEST_F(FaultDrill, SettingsFileUnreadableDamagedOrUnwritable) {
         c.prepare(ini);
         StartBench({.usbSocket = usbSocket});
 
-        ChildProcess program({test::BuiltProgram("t720"), {}, ProgramEnv(base), {}});
+        ChildProcess program({test::BuiltProgram("t720"), {}, ProgramEnv(base.toStdString()), {}});
         ASSERT_TRUE(program.Started());
         EXPECT_NE(program.ReadUntil("t720: ").find(c.startNote), std::string::npos)
             << program.Output();

@@ -20,6 +20,13 @@ std::string BuiltProgram(const std::string& name) {
     return std::string(dir ? dir : T720_BUILD_BIN_DIR) + "/" + name;
 }
 
+std::vector<std::pair<std::string, std::string>> ProgramEnv(const std::string& base) {
+    return {{"QT_QPA_PLATFORM", "offscreen"},
+            {"XDG_CONFIG_HOME", base + "/config"},
+            {"XDG_DATA_HOME", base + "/data"},
+            {"XDG_RUNTIME_DIR", base}};
+}
+
 ChildProcess::ChildProcess(Options options) {
     std::vector<std::string> args = options.args;
     args.insert(args.begin(), options.program);
