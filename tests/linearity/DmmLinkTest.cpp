@@ -64,19 +64,5 @@ TEST_F(DmmLinkTest, LateAnswersComeFirstInTheNextRead) {
     EXPECT_EQ(dmm.ReadLineHP(), "+2,2E-01\r\n");
 }
 
-TEST_F(DmmLinkTest, LocalModeThenTheLineIsClosed) {
-    ASSERT_TRUE(dmm.InitHP());
-    port.written.clear();
-    dmm.LocalHP();
-    EXPECT_EQ(port.written, "SYST:LOC\n");  // eight characters and one line feed
-    EXPECT_FALSE(port.PortOpen());
-}
-
-TEST_F(DmmLinkTest, APortThatCannotBeOpenedSendsNothing) {
-    port.SetOpenable(false);
-    EXPECT_FALSE(dmm.InitHP());
-    EXPECT_TRUE(port.written.empty());
-}
-
 }  // namespace
 }  // namespace t720
