@@ -8,20 +8,11 @@ namespace t720 {
 namespace {
 
 TEST(LineSettings, ParsesTheCalibratorAndDmmLines) {
-    const auto cal = ParseLineSettings("9600,E,8,1");
-    ASSERT_TRUE(cal);
-    EXPECT_EQ(cal->baud, 9600);
-    EXPECT_EQ(cal->parity, LineSettings::Parity::Even);
-    EXPECT_EQ(cal->dataBits, 8);
-    EXPECT_EQ(cal->stopBits, LineSettings::StopBits::One);
-
-    const auto dmm = ParseLineSettings("9600,N,8,1");
-    ASSERT_TRUE(dmm);
-    EXPECT_EQ(dmm->parity, LineSettings::Parity::None);
-
-    const auto other = ParseLineSettings("19200,O,7,2");
-    ASSERT_TRUE(other);
-    EXPECT_EQ(other->stopBits, LineSettings::StopBits::Two);
+    using P = LineSettings::Parity;
+    using S = LineSettings::StopBits;
+    EXPECT_EQ(ParseLineSettings("9600,E,8,1"), (LineSettings{9600, P::Even, 8, S::One}));
+    EXPECT_EQ(ParseLineSettings("9600,N,8,1"), (LineSettings{9600, P::None, 8, S::One}));
+    EXPECT_EQ(ParseLineSettings("19200,O,7,2"), (LineSettings{19200, P::Odd, 7, S::Two}));
 }
 
 TEST(LineSettings, MalformedTextsAreRefusedNotGuessed) {

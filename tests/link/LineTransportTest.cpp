@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "link/LineTransport.h"
 #include "tests/support/FakeSerialPort.h"
 
@@ -86,12 +84,6 @@ TEST_F(LineReader, AClosedPortReadsNothingAndWritesNothing) {
     EXPECT_EQ(QueryCom(port, "K1A 0, 5, 2, 3", clock), "");
     EXPECT_EQ(Elapsed(), 0.0);
     EXPECT_TRUE(port.written.empty());
-}
-
-TEST_F(LineReader, CommandsGoOutWithASingleLineFeed) {
-    WriteLineCom(port, "K1A 0, 5, 2, 3");
-    WriteLine(port, "SYST:LOC");
-    EXPECT_EQ(port.written, "K1A 0, 5, 2, 3\nSYST:LOC\n");
 }
 
 }  // namespace

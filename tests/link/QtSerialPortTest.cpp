@@ -1,7 +1,7 @@
 // The real serial port code over a pseudo-terminal, the test playing the device.
+// Answers, whole or in pieces, are read over the bench's pty in the SendSetting
+// bench tests and the line drills.
 #include <gtest/gtest.h>
-
-#include <thread>
 
 #include "link/LineTransport.h"
 #include "link/QtSerialPort.h"
@@ -30,28 +30,6 @@ class OverPty : public ::testing::Test {
     QtSerialPort port;
     int lastCommPort = 0;
 };
-
-TEST_F(OverPty, QueryGetsTheDevicesAnswerWithItsLineEnding) {
-    Open();
-    std::thread device([&] {
-        if (pty.ReadLines(1) == "SNR?1\n") pty.Write("\"T720-40211\"\r\n");
-    });
-    EXPECT_EQ(QueryCom(port, "SNR?1"), "\"T720-40211\"\r\n");
-    device.join();
-}
-
-TEST_F(OverPty, AnswersInPiecesAreJoined) {
-    Open();
-    std::thread device([&] {
-        pty.ReadLines(1);
-        for (char c : std::string("1.00012345E-01\r\n")) {
-            pty.Write(std::string(1, c));
-            std::this_thread::yield();
-        }
-    });
-    EXPECT_EQ(QueryCom(port, "MEAS"), "1,00012345E-01\r\n");
-    device.join();
-}
 
 TEST_F(OverPty, SilenceGivesAnEmptyAnswerAfterTheTimeOut) {
     Open();

@@ -21,41 +21,29 @@ bool Callable(UsbCalLibrary& lib) {
     return lib.CalCommand(-1, id, command, count).has_value();
 }
 
-TEST(UsbLibraryLoader, FindsTheOverrideThenTheProgramDirectory) {
-    auto byOverride = MakeLoadedUsbCalLibrary({kGood, "/nonexistent"});
-    EXPECT_TRUE(Callable(*byOverride));
-
-    auto beside = MakeLoadedUsbCalLibrary({"", kGoodDir});
-    EXPECT_TRUE(Callable(*beside));
-
-    // An override without the entry points is passed over for the next place.
-    auto fallsBack = MakeLoadedUsbCalLibrary({kNoEntry, kGoodDir});
-    EXPECT_TRUE(Callable(*fallsBack));
-}
-
-TEST(UsbLibraryLoader, NoFileOrNoEntryPointMeansTheCallCannotBeMade) {
-    QTemporaryDir empty;
-    auto none = MakeLoadedUsbCalLibrary({"", empty.path().toStdString()});
-    EXPECT_FALSE(Callable(*none));
-    UsbCalLibrary::DeviceInfo info;
-    EXPECT_FALSE(none->GetUSBDeviceInfo("", "", info).has_value());
-
-    auto noEntry = MakeLoadedUsbCalLibrary({kNoEntry, kNoEntryDir});
-    EXPECT_FALSE(Callable(*noEntry));
-
-    // A relative override would depend on the current directory: ignored.
-    auto relative = MakeLoadedUsbCalLibrary({"libzorusbcal.so", empty.path().toStdString()});
-    EXPECT_FALSE(Callable(*relative));
-}
-
-TEST(UsbLibraryLoader, NeverLoadsFromTheCurrentDirectory) {
-    QTemporaryDir empty;
+TEST(UsbLibraryLoader, FindsTheOverrideThenTheProgramDirectoryButNeverTheCurrentOne) {
+    const std::string empty = QTemporaryDir().path().toStdString();  // gone: nothing there
+    struct Case {
+        std::string override, dir;
+        bool callable;
+    };
+    const Case cases[] = {
+        {kGood, "/nonexistent", true},
+        {"", kGoodDir, true},
+        {kNoEntry, kGoodDir, true},  // an override without the entry points is passed over
+        {"", empty, false},
+        {kNoEntry, kNoEntryDir, false},
+        {"libzorusbcal.so", empty, false},  // relative: it would depend on the current directory
+    };
     const QString before = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(kGoodDir)));
-    auto lib = MakeLoadedUsbCalLibrary({"", empty.path().toStdString()});
-    const bool callable = Callable(*lib);
+    for (const Case& c : cases) {
+        auto lib = MakeLoadedUsbCalLibrary({c.override, c.dir});
+        EXPECT_EQ(Callable(*lib), c.callable) << c.override << " " << c.dir;
+        UsbCalLibrary::DeviceInfo info;
+        EXPECT_EQ(lib->GetUSBDeviceInfo("", "", info).has_value(), c.callable);
+    }
     QDir::setCurrent(before);
-    EXPECT_FALSE(callable);
 }
 
 TEST(UsbLibraryLoader, TextsComeBackAsTheLibraryLeftThem) {
