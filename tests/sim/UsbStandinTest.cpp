@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
-#include <stdlib.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 
@@ -13,17 +12,14 @@
 #include <fstream>
 #include <future>
 
-#include "link/UsbCalLibrary.h"
-#include "sim/BenchServer.h"
 #include "tests/sim/LinkClient.h"
+#include "tests/support/BenchRig.h"
 
 namespace t720::sim {
 namespace {
 
 using test::kPatience;
 namespace fs = std::filesystem;
-
-const std::string kStandin = std::string(T720_BUILD_BIN_DIR) + "/libzorusbcal.so";
 
 // A socket bound to `path`, not yet listening.
 UniqueFd Bound(const std::string& path) {
@@ -42,171 +38,65 @@ struct Command {
     std::string id;
 };
 
-class UsbStandin : public ::testing::Test {
+class UsbStandin : public ::testing::Test, protected t720::test::BenchRig {
   protected:
-    UsbStandin() {
-        // The library reads the path on every call; set before any bench thread runs.
-        setenv("T720_BENCH_SOCKET", socket_.c_str(), 1);
+    void Start(CalibratorModel::Identity identity = {}) {
+        StartBench({.identity = std::move(identity), .usbSocket = usbSocket});
     }
-    ~UsbStandin() override {
-        if (bench_) bench_->Stop();
-        unsetenv("T720_BENCH_SOCKET");
-    }
-
-    BenchServer& StartBench(CalibratorModel::Identity identity = {}) {
-        bench_ = std::make_unique<BenchServer>(
-            BenchOptions{.identity = std::move(identity), .usbSocket = socket_});
-        bench_->Start();
-        return *bench_;
-    }
-
     Command Send(std::string text, int32_t countIn = 0, std::string id = "T720-40211") {
         Command c{0, std::move(text), countIn, std::move(id)};
         const auto result = lib_->CalCommand(0, c.id, c.answer, c.count);
         c.result = result.value_or(-9999);
         return c;
     }
-
     std::optional<int32_t> Info(UsbCalLibrary::DeviceInfo& info, const std::string& dev = "",
                                 const std::string& id = "") {
         return lib_->GetUSBDeviceInfo(dev, id, info);
     }
 
-    std::deque<std::string> Received() {
-        return bench_->WithCalibrator([](const CalibratorModel& m) { return m.received(); });
-    }
-
-    test::TempDir dir_;
-    const std::string socket_ = dir_ / "run/usb.sock";
-    std::unique_ptr<BenchServer> bench_;
-    std::unique_ptr<UsbCalLibrary> lib_ = MakeLoadedUsbCalLibrary({kStandin, ""});
+    std::unique_ptr<UsbCalLibrary> lib_ = t720::test::LoadStandin();
 };
 
-TEST_F(UsbStandin, FindsTheCalibratorAndCarriesItsCommands) {
-    StartBench();
+// What the program's calls do through the library is tested with the program's own
+// passes (tests/supervision, tests/link); here, what only the library and the bench see.
+TEST_F(UsbStandin, ForwardsTheSearchAndTheCommandsOfDeviceZeroOnly) {
+    Start();
     UsbCalLibrary::DeviceInfo info;
     EXPECT_EQ(Info(info, "T720", "QV"), 0);
     EXPECT_EQ(info.serial, "T720-40211");
-    EXPECT_EQ(info.ident, "T720S09 V2.01");
-    EXPECT_EQ(info.text2, "");  // "(null)"
-    EXPECT_EQ(info.text3, "");
-    EXPECT_EQ(info.n1, 0);
-    EXPECT_EQ(bench_->WithUsb([](const UsbBus& u) { return u.infoRequests(); }),
+    EXPECT_EQ(bench->WithUsb([](const UsbBus& u) { return u.infoRequests(); }),
               (std::deque<UsbBus::InfoRequest>{{"T720", "QV"}}));
-
-    const Command set = Send("K1A 0, 5, 2, 3", 1);
-    EXPECT_EQ(set.result, 0);
-    EXPECT_EQ(set.answer, "0");
-    EXPECT_EQ(set.count, 1);
-    EXPECT_EQ(set.id, "T720-40211");
-    const auto state = bench_->WithCalibrator([](const CalibratorModel& m) { return m.state(); });
-    EXPECT_EQ(state.step, 5);
-    EXPECT_EQ(state.range, 2);
-    EXPECT_EQ(state.channel, 3);
-
-    EXPECT_EQ(Send("K1A 0, 5, 9, 3").answer, "?");
     EXPECT_EQ(Send("SNR?0").answer, "\"T720S09 V2.01\"");
-    // The pty's record and the USB path's are one.
-    EXPECT_EQ(Received(), (std::deque<std::string>{"K1A 0, 5, 2, 3", "K1A 0, 5, 9, 3", "SNR?0"}));
-    EXPECT_TRUE(bench_->WaitForReceived(3, kPatience));
 
-    // A silent calibrator: the call succeeds, but no answer and count 0.
-    bench_->WithCalibrator([](CalibratorModel& m) {
-        m.SetFaults({.silent = true});
-        return 0;
-    });
-    const Command silent = Send("K1B 0,0,0, 0", 1);
-    EXPECT_EQ(silent.result, 0);
-    EXPECT_EQ(silent.answer, "");
-    EXPECT_EQ(silent.count, 0);
-    EXPECT_EQ(Received().back(), "K1B 0,0,0, 0");
-
-    // Only device 0 is a calibrator.
+    // Only device 0 is a calibrator, and a failing path reaches nobody.
     std::string id, command = "K1B 0,0,0, 0";
     int32_t count = 0;
     EXPECT_NE(lib_->CalCommand(1, id, command, count), 0);
-}
-
-TEST_F(UsbStandin, FaultsOfTheUsbPathSwitchAtRunTime) {
-    StartBench();
-    UsbCalLibrary::DeviceInfo info;
-
-    bench_->SetUsbFaults({.fail = true});
+    bench->SetUsbFaults({.fail = true});
     const Command failed = Send("K1A 0, 5, 2, 3", 1);
     EXPECT_NE(failed.result, 0);
     EXPECT_EQ(failed.count, 0);
-    EXPECT_TRUE(Received().empty());  // it never reached the calibrator
+    EXPECT_EQ(CalibratorRecord(), std::vector<std::string>{"SNR?0"});
 
-    bench_->SetUsbFaults({.absent = true});
+    bench->SetUsbFaults({.absent = true});
     EXPECT_LT(Info(info), 0);
     EXPECT_EQ(info.serial, "");
-
-    // The answer still arrives, but the count says none did.
-    bench_->SetUsbFaults({.count0 = true});
-    const Command count0 = Send("K1A 0, 5, 2, 3", 1);
-    EXPECT_EQ(count0.result, 0);
-    EXPECT_EQ(count0.answer, "0");
-    EXPECT_EQ(count0.count, 0);
-
-    bench_->SetUsbFaults({.cpRoute = true, .nullIdent = true});
-    EXPECT_EQ(Info(info), 0);
-    EXPECT_EQ(info.serial, "CPT720-40211");
-    EXPECT_EQ(info.ident, "");
-
-    bench_->SetUsbFaults({});
-    EXPECT_EQ(Info(info), 0);
-    EXPECT_EQ(info.ident, "T720S09 V2.01");
-    EXPECT_EQ(Send("K1A 0, 5, 2, 3").count, 1);
 }
 
-TEST_F(UsbStandin, WithoutABenchOnlyTheInitialisationCallSucceeds) {
-    // No bench has ever listened on this path in this process.
-    std::string id, command;
-    int32_t count = 0;
-    EXPECT_EQ(lib_->CalCommand(-1, id, command, count), 0);
-
-    const Command c = Send("K1A 0, 5, 2, 3", 1);
-    EXPECT_NE(c.result, 0);
-    EXPECT_EQ(c.count, 0);
-    EXPECT_EQ(c.answer, "");  // the command text does not pass for an answer
-    UsbCalLibrary::DeviceInfo info;
-    const auto status = Info(info, "T720", "T720");
-    ASSERT_TRUE(status);
-    EXPECT_LT(*status, 0);
-    EXPECT_EQ(info.serial, "");
-    EXPECT_EQ(info.ident, "");
-}
-
-TEST_F(UsbStandin, ABenchThatStopsFailsTheNextCallsAndOneThatReturnsServesThem) {
-    StartBench();
+TEST_F(UsbStandin, ARestartOfTheBenchBetweenTwoCallsCostsNoCall) {
+    Start();
     ASSERT_EQ(Send("K1A 0, 5, 2, 3").answer, "0");  // the library now holds a connection
-    bench_->Stop();
-    EXPECT_FALSE(fs::exists(fs::symlink_status(socket_)));
-
-    // Each call fails rather than waiting for a bench that is gone.
-    for (int i = 0; i < 2; ++i) {
-        auto call = std::async(std::launch::async, [this] { return Send("K1A 0, 5, 2, 3"); });
-        ASSERT_EQ(call.wait_for(kPatience), std::future_status::ready);
-        EXPECT_NE(call.get().result, 0);
-    }
-
-    StartBench({"T720-77", "T720S10 V1", 6, 0});
+    Start({"T720-77", "T720S10 V1", 6, 0});         // the old bench stopped, a new one
     UsbCalLibrary::DeviceInfo info;
     EXPECT_EQ(Info(info), 0);
     EXPECT_EQ(info.serial, "T720-77");
-    EXPECT_EQ(Send("K1A 0, 5, 2, 3").answer, "0");
-
-    // A restart between two calls costs no call at all.
-    bench_->Stop();
-    StartBench();
     EXPECT_EQ(Send("K1A 0, 5, 2, 3").answer, "0");
 }
 
 TEST_F(UsbStandin, ABenchThatHangsCostsACallAboutASecond) {
     // Something listens on the path but never answers: the connection is queued,
     // the request is taken, and no reply ever comes.
-    fs::create_directories(fs::path(socket_).parent_path());
-    UniqueFd listener = Bound(socket_);
+    UniqueFd listener = Bound(usbSocket);
     ASSERT_EQ(listen(listener.get(), 4), 0);
 
     auto call = std::async(std::launch::async, [this] { return Send("K1A 0, 5, 2, 3", 1); });
@@ -219,8 +109,8 @@ TEST_F(UsbStandin, ABenchThatHangsCostsACallAboutASecond) {
 // The caller's buffers, byte by byte: nothing beyond 255 characters and a NUL.
 TEST_F(UsbStandin, NeverWritesPastTheRoomOfACallersBuffer) {
     const std::string longText(400, 'S');
-    StartBench({longText, "I" + longText, 6, 0});
-    void* handle = dlopen(kStandin.c_str(), RTLD_NOW | RTLD_LOCAL);
+    Start({longText, "I" + longText, 6, 0});
+    void* handle = dlopen(t720::test::kStandin.c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(handle, nullptr) << dlerror();
     using CalCommandFn = int32_t (*)(int32_t, char*, char*, int32_t*);
     using InfoFn =
@@ -294,13 +184,13 @@ std::string ReadToEnd(int fd) {
 }
 
 TEST_F(UsbStandin, ServesClientsOneAfterAnotherAndClosesJunk) {
-    StartBench();
+    Start();
     usbwire::CalCommandRequest request;
     request.command.Assign("SNR?1");
     uint8_t frame[usbwire::kMaxFrame];
     const std::string one(reinterpret_cast<char*>(frame), usbwire::Encode(request, frame));
     for (int i = 0; i < 40; ++i) {
-        UniqueFd c = ConnectTo(socket_);
+        UniqueFd c = ConnectTo(usbSocket);
         ASSERT_TRUE(c) << i;
         // Two requests in one write, then the end: both answered, in order.
         const std::string twice = one + one;
@@ -317,7 +207,7 @@ TEST_F(UsbStandin, ServesClientsOneAfterAnotherAndClosesJunk) {
         EXPECT_EQ(reply.answer.view(), "\"T720-40211\"");
         EXPECT_EQ(replies.substr(0, half), replies.substr(half));
     }
-    EXPECT_EQ(Received().size(), 80u);
+    EXPECT_EQ(CalibratorRecord().size(), 80u);
 
     // A frame longer than any request, an unknown kind, a malformed request:
     // each closes its client unanswered, and reaches no calibrator.
@@ -329,12 +219,12 @@ TEST_F(UsbStandin, ServesClientsOneAfterAnotherAndClosesJunk) {
                     7),
     };
     for (const std::string& bytes : junk) {
-        UniqueFd c = ConnectTo(socket_);
+        UniqueFd c = ConnectTo(usbSocket);
         ASSERT_TRUE(c);
         ASSERT_EQ(write(c.get(), bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
         EXPECT_EQ(ReadToEnd(c.get()), "");
     }
-    EXPECT_EQ(Received().size(), 80u);
+    EXPECT_EQ(CalibratorRecord().size(), 80u);
     EXPECT_EQ(Send("DCL").answer, "0");  // the library's own connection was not disturbed
 }
 
