@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "app/SharedState.h"
 #include "app/Wait.h"
 #include "tests/support/FakeClock.h"
 
@@ -43,18 +42,6 @@ TEST(Wait, RealClockSleepsAtLeastTheLength) {
     const double start = clock.Now();
     Wait(0.02f, clock);
     EXPECT_GT(clock.Now() - start, 0.02);
-}
-
-TEST(SharedState, StartsZeroed) {
-    const SharedState s;
-    EXPECT_EQ(s.LinkType, 0);
-    EXPECT_EQ(s.RangeIdx, 0);
-    EXPECT_EQ(s.RangeTab, (std::array<int32_t, 7>{}));
-    EXPECT_EQ(s.RelayByte, (std::array<int16_t, 4>{}));
-    EXPECT_TRUE(s.DeviceId.empty());
-    EXPECT_FALSE(s.UsbDllMissing || s.StopRequest || s.ScanRequest || s.ScanEnded);
-    EXPECT_EQ(s.TickCountdown, 0);
-    static_assert(sizeof(s.ComIncr) == 2 && sizeof(s.LinkType) == 4 && sizeof(s.LinkState) == 2);
 }
 
 }  // namespace
