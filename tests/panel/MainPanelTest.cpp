@@ -1,54 +1,20 @@
 #include <gtest/gtest.h>
 
-#include <QFile>
-#include <QLocale>
-#include <QTemporaryDir>
-
-#include "panel/MainPanel.h"
-#include "tests/support/FakeSerialPort.h"
-#include "tests/support/FakeUsbLibrary.h"
+#include "tests/support/PanelRig.h"
 #include "tests/support/Passes.h"
+#include "tests/support/ScopedLocale.h"
 
 namespace t720 {
 namespace {
 
-using test::FakeClock;
 using test::FakeSerialPort;
 using test::FakeUsbLibrary;
 using Answer = FakeUsbLibrary::Answer;
 using Call = FakeUsbLibrary::Call;
 
-class MainPanelTest : public ::testing::Test {
+class MainPanelTest : public ::testing::Test, protected test::PanelRig {
   protected:
-    MainPanelTest() : port(clock), cal(s, port, lib, clock), panel(s, cal), sup(s, cal, panel) {
-        panel.Attach(&sup);
-    }
-
-    // Start-up with a settings file holding `ini` and the given command line.
-    void Start(const QByteArray& ini = {}, const std::string& commandLine = {}) {
-        const QString path = dir.filePath("ZORTorT720.ini");
-        if (!ini.isEmpty()) {
-            QFile f(path);
-            f.open(QIODevice::WriteOnly);
-            f.write(ini);
-        }
-        settings =
-            std::make_unique<SettingsFile>(std::make_unique<QSettings>(path, QSettings::IniFormat));
-        panel.Startup(*settings, commandLine);
-    }
-
     void Pass() { test::RunOnePass(sup, s); }
-    const PanelModel& m() const { return panel.Model(); }
-
-    QTemporaryDir dir;
-    SharedState s;
-    FakeClock clock;
-    FakeSerialPort port;
-    FakeUsbLibrary lib;
-    Calibrator cal;
-    MainPanel panel;
-    Supervisor sup;
-    std::unique_ptr<SettingsFile> settings;
 };
 
 TEST_F(MainPanelTest, StartsFromDefaultsWithMatchingDisplays) {
@@ -119,19 +85,19 @@ TEST_F(MainPanelTest, AFiveRangeCalibratorBringsRange6To5) {
     EXPECT_FALSE(m().rangeVisible[5]);
 }
 
-TEST_F(MainPanelTest, TheSwitchesDecideTheSpecialButtons) {
-    Start({}, "/ZOREinmessen /Load /Relais(511)");
-    EXPECT_TRUE(m().Commandsp.visible && m().Commandsp.enabled);
-    EXPECT_EQ(m().Commandsp.caption, "Spez");
-    EXPECT_EQ(s.LoadMode, 0);
-    EXPECT_FALSE(m().RelRef.visible);
-}
+TEST(MainPanelSwitches, DecideTheSpecialButtons) {
+    test::PanelRig spez;  // only the first switch of a chain counts
+    spez.Start({}, "/ZOREinmessen /Load /Relais(511)");
+    EXPECT_TRUE(spez.m().Commandsp.visible && spez.m().Commandsp.enabled);
+    EXPECT_EQ(spez.m().Commandsp.caption, "Spez");
+    EXPECT_EQ(spez.s.LoadMode, 0);
+    EXPECT_FALSE(spez.m().RelRef.visible);
 
-TEST_F(MainPanelTest, ANonzeroRelayPatternShowsTheCleaningButton) {
-    Start({}, "/Relais(511)");
-    EXPECT_TRUE(m().RelRef.visible && m().RelRef.enabled);
-    EXPECT_FALSE(m().Commandsp.visible);
-    EXPECT_EQ(s.RelayByte, (std::array<int16_t, 4>{255, 1, 0, 0}));
+    test::PanelRig relay;
+    relay.Start({}, "/Relais(511)");
+    EXPECT_TRUE(relay.m().RelRef.visible && relay.m().RelRef.enabled);
+    EXPECT_FALSE(relay.m().Commandsp.visible);
+    EXPECT_EQ(relay.s.RelayByte, (std::array<int16_t, 4>{255, 1, 0, 0}));
 }
 
 TEST_F(MainPanelTest, SelectionsUpdateDisplaysAndAskForAPassOnlyWhenConnected) {
@@ -178,11 +144,9 @@ TEST_F(MainPanelTest, HalfMillivoltRangeShowsOneDecimalAndTwoForTheOutput) {
     EXPECT_EQ(m().RangeLabel, "Range  1000 mV/V");
     EXPECT_EQ(m().ProzLabel, "+ 100 % =  1000.00 mV/V");
 
-    const QLocale saved;
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    test::ScopedLocale german(QLocale(QLocale::German, QLocale::Germany));
     panel.RangeClick(0);
     EXPECT_EQ(m().RangeLabel, "Range  0,5 mV/V");
-    QLocale::setDefault(saved);
 }
 
 TEST_F(MainPanelTest, BeepPressSendsThenRunsAFullPassAndReleaseSendsBeepOff) {
@@ -264,12 +228,6 @@ TEST_F(MainPanelTest, RelayCleaningShowsItsColourAndEndsNormalEvenWhenEveryCallF
     EXPECT_EQ(m().statusNote, "");
 }
 
-TEST_F(MainPanelTest, StatusBarClickIsAStopRequest) {
-    Start();
-    panel.StatusBarClick();
-    EXPECT_TRUE(s.StopRequest);
-}
-
 TEST_F(MainPanelTest, ShutdownClearsTheDeviceBeforeSavingTheValues) {
     port.SetResponder([](const std::string& line) {
         return std::vector<FakeSerialPort::Reply>{
@@ -278,11 +236,10 @@ TEST_F(MainPanelTest, ShutdownClearsTheDeviceBeforeSavingTheValues) {
     Start("[Properties]\nConnection=2\nT720Proze=3\n");
     ASSERT_TRUE(port.PortOpen());
     panel.ChannelClick(5);
-    QFile ini(dir.filePath("ZORTorT720.ini"));
     port.SetResponder([&](const std::string& line) {
         if (line == "DCL") {
             // The values are still the old ones when the device clear goes out.
-            QSettings before(dir.filePath("ZORTorT720.ini"), QSettings::IniFormat);
+            QSettings before(IniPath(), QSettings::IniFormat);
             EXPECT_EQ(before.value("Properties/T720Chann").toString(), "");
         }
         return std::vector<FakeSerialPort::Reply>{};
@@ -290,7 +247,7 @@ TEST_F(MainPanelTest, ShutdownClearsTheDeviceBeforeSavingTheValues) {
     EXPECT_TRUE(panel.Shutdown(*settings));
     EXPECT_EQ(port.lines.back(), "DCL");
     EXPECT_FALSE(port.PortOpen());
-    QSettings after(dir.filePath("ZORTorT720.ini"), QSettings::IniFormat);
+    QSettings after(IniPath(), QSettings::IniFormat);
     EXPECT_EQ(after.value("Properties/T720Chann").toString(), "5");
     EXPECT_EQ(after.value("Properties/Connection").toString(), "2");
     EXPECT_EQ(after.value("Properties/T720Proze").toString(), "3");

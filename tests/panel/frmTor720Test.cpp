@@ -8,43 +8,20 @@
 #include <QTest>
 
 #include "panel/frmTor720.h"
-#include "tests/support/FakeSerialPort.h"
-#include "tests/support/FakeUsbLibrary.h"
+#include "tests/support/PanelRig.h"
 
 namespace t720 {
 namespace {
 
-using test::FakeClock;
-using test::FakeSerialPort;
-using test::FakeUsbLibrary;
-
-class frmTor720Test : public ::testing::Test {
+class frmTor720Test : public ::testing::Test, protected test::PanelRig {
   protected:
-    frmTor720Test()
-        : port(clock),
-          cal(s, port, lib, clock),
-          panel(s, cal),
-          sup(s, cal, panel),
-          window(panel, sup, s) {
-        panel.Attach(&sup);
-        const QString path = dir.filePath("t.ini");
-        settings =
-            std::make_unique<SettingsFile>(std::make_unique<QSettings>(path, QSettings::IniFormat));
-        panel.Startup(*settings, "/ZOREinmessen");
+    frmTor720Test() {
+        Start({}, "/ZOREinmessen");
         window.Render();
         window.show();
     }
 
-    QTemporaryDir dir;
-    SharedState s;
-    FakeClock clock;
-    FakeSerialPort port;
-    FakeUsbLibrary lib;
-    Calibrator cal;
-    MainPanel panel;
-    Supervisor sup;
-    frmTor720 window;
-    std::unique_ptr<SettingsFile> settings;
+    frmTor720 window{panel, sup, s};
 };
 
 TEST_F(frmTor720Test, ShowsTheModel) {
@@ -108,15 +85,7 @@ TEST_F(frmTor720Test, StatusBarClickIsAStopRequest) {
     EXPECT_TRUE(s.StopRequest);
 }
 
-TEST_F(frmTor720Test, ClosingRunsTheShutdownOnce) {
-    int shutdowns = 0;
-    window.SetShutdown([&] { ++shutdowns; });
-    window.close();
-    EXPECT_EQ(shutdowns, 1);
-    EXPECT_FALSE(window.Timer().isActive());
-}
-
-TEST_F(frmTor720Test, ClosingDuringARunWaitsForTheRunToReturn) {
+TEST_F(frmTor720Test, ClosingWaitsForARunToReturnThenRunsTheShutdown) {
     int shutdowns = 0;
     bool busy = true;
     window.SetShutdown([&] { ++shutdowns; });
@@ -126,7 +95,9 @@ TEST_F(frmTor720Test, ClosingDuringARunWaitsForTheRunToReturn) {
     EXPECT_TRUE(s.StopRequest);  // asks the run to stop
     busy = false;
     window.OnTick();
+    window.close();
     EXPECT_EQ(shutdowns, 1);
+    EXPECT_FALSE(window.Timer().isActive());
 }
 
 }  // namespace
