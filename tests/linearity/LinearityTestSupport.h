@@ -1,10 +1,11 @@
-// Helpers shared by the linearity tests: readings, a recording window host, and a
-// locale switch that is undone at the end of a test.
+// Helpers shared by the linearity tests: readings, the run's K1Y commands and a
+// recording window host.
 #pragma once
 
 #include "linearity/LinearityState.h"
 #include "linearity/ScanGrid.h"
 #include "linearity/WindowHost.h"
+#include "tests/support/ScopedLocale.h"
 
 #include <QLocale>
 #include <bit>
@@ -79,13 +80,6 @@ class RecordingHost : public WindowHost {
     std::function<void()> onYield;
 };
 
-class ScopedLocale {
-  public:
-    explicit ScopedLocale(const QLocale& locale) { QLocale::setDefault(locale); }
-    ~ScopedLocale() { QLocale::setDefault(saved_); }
-
-  private:
-    QLocale saved_;
-};
+using t720::test::ScopedLocale;
 
 }  // namespace t720::linearity::test

@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <QLocale>
-
 #include "link/NumberText.h"
+#include "tests/support/ScopedLocale.h"
 
 namespace t720 {
 namespace {
@@ -64,13 +63,11 @@ TEST(FormatPattern, UsesTheLocaleDecimalSeparator) {
     EXPECT_EQ(FormatPattern(1.5, " ###0.0", ","), " 1,5");
     EXPECT_EQ(FormatPattern(-0.5, "#0.0 ppm", ","), "-0,5 ppm");
 
-    const QLocale saved;
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const test::ScopedLocale restored(QLocale(QLocale::German, QLocale::Germany));
     EXPECT_EQ(FormatLocal(0.1234567, "##0.0000000"), "0,1234567");
     EXPECT_EQ(FormatLocal(2.5, " ###0.00"), " 2,50");
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     EXPECT_EQ(FormatLocal(2.5, " ###0.00"), " 2.50");
-    QLocale::setDefault(saved);
 }
 
 TEST(FormatPattern, NonFiniteValuesDoNotBreakTheText) {
