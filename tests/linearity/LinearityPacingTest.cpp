@@ -66,10 +66,19 @@ class LinearityPacingTest : public ::testing::Test {
 TEST_F(LinearityPacingTest, StopFromTheResultsWindowThenShowTheRunAgain) {
     sup.OpenComPort(kLinkUsb, false);
     ASSERT_EQ(s.LinkState, kLinkConnected);
+    EXPECT_FALSE(results);  // made on first use
 
     // The operator clicks the results window's status bar while row 3 is measured;
     // the click is handled at the row's yield.
     meter.onQuery = [&](int query, std::vector<ScriptedDmm::Reply>&) {
+        if (query == 1) {
+            EXPECT_FALSE(win.enabled);  // the main window is off while the run lasts
+            EXPECT_EQ(win.statusPanel1, "");
+            // Ticks that arrive meanwhile start no second pass.
+            const int16_t before = s.TickCountdown;
+            for (int i = 0; i < 30; ++i) sup.TimerTick();
+            EXPECT_EQ(s.TickCountdown, before);
+        }
         if (query == 5)
             QTimer::singleShot(0, qApp,
                                [&] { QTest::mouseClick(results->statusPanel1, Qt::LeftButton); });
@@ -82,9 +91,12 @@ TEST_F(LinearityPacingTest, StopFromTheResultsWindowThenShowTheRunAgain) {
     EXPECT_EQ(results->LastScan().outcome, linearity::ScanResult::Outcome::Stopped);
     EXPECT_EQ(TapCommands(), 3);
     EXPECT_EQ(dmmPort.lines.back(), "SYST:LOC");
+    EXPECT_FALSE(dmmPort.PortOpen());
     const linearity::GridModel& grid = results->State().controls.Results;
-    EXPECT_FALSE(grid.Cell(3, 2).text.empty());
+    EXPECT_FALSE(grid.Cell(3, 2).text.empty());  // the row under way is completed
     EXPECT_TRUE(grid.Cell(4, 1).text.empty());
+    EXPECT_FALSE(results->State().controls.CmdOpt.visible);  // nothing evaluated
+    EXPECT_TRUE(results->LastScan().recordPath.isEmpty());   // nor kept
 
     // The same pass ended the linearity mode.
     EXPECT_EQ(s.LinkState, kLinkConnected);
@@ -104,6 +116,10 @@ TEST_F(LinearityPacingTest, StopFromTheResultsWindowThenShowTheRunAgain) {
     EXPECT_TRUE(results->Results->isVisible());
     EXPECT_EQ(TapCommands(), 3);
     EXPECT_EQ(results->Results->CellText(3, 0), "R 114");
+    lib.calls.clear();
+    Pass();
+    EXPECT_TRUE(lib.calls.empty());  // no polling in the linearity mode
+    EXPECT_EQ(s.LinkState, kLinkLinearityRun);
 }
 
 TEST_F(LinearityPacingTest, AStopClickDuringTheSearchEndsTheSearchAndTheModeStays) {

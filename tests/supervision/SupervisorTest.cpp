@@ -16,30 +16,9 @@ using test::FakeUsbLibrary;
 using Answer = FakeUsbLibrary::Answer;
 using Call = FakeUsbLibrary::Call;
 
-class FakeLinearity final : public LinearityPort {
-  public:
-    void Show() override { log.push_back("Show"); }
-    void SetEnabled(bool e) override { log.push_back(e ? "on" : "off"); }
-    void Scan() override {
-        log.push_back("Scan");
-        if (duringScan) duringScan();
-    }
-    void ScanEnd() override { log.push_back("ScanEnd"); }
-    void Scanx() override { log.push_back("Scanx"); }
-    std::vector<std::string> log;
-    std::function<void()> duringScan;
-};
-
 class SupervisorTest : public ::testing::Test {
   protected:
-    SupervisorTest()
-        : port(clock),
-          cal(s, port, lib, clock),
-          win(s),
-          sup(s, cal, win, [this]() -> LinearityPort& {
-              ++linearityCreated;
-              return results;
-          }) {
+    SupervisorTest() : port(clock), cal(s, port, lib, clock), win(s), sup(s, cal, win) {
         s.RangeIdx = 1;
         s.RangeTab = {0, 2, 5, 10, 20, 100, 1000};
     }
@@ -58,8 +37,6 @@ class SupervisorTest : public ::testing::Test {
     FakeUsbLibrary lib;
     Calibrator cal;
     FakeMainWindow win;
-    FakeLinearity results;
-    int linearityCreated = 0;
     Supervisor sup;
 };
 
@@ -192,48 +169,15 @@ TEST_F(SupervisorTest, MissingLibraryStopsEverySearchUntilASerialLinkIsChosen) {
     EXPECT_EQ(s.LinkState, kLinkConnected);
 }
 
-TEST_F(SupervisorTest, LinearityRunStartsInThePassThatSeesTheRequestAndEndsOnAStop) {
-    sup.OpenComPort(kLinkUsb, false);
-    EXPECT_EQ(linearityCreated, 0);  // the window is created on first use
-    s.ScanRequest = true;
-    // The run yields: ticks arrive meanwhile and must not start a second pass.
-    results.duringScan = [&] {
-        EXPECT_FALSE(win.enabled);  // the main window is off while the run lasts
-        EXPECT_EQ(win.statusPanel1, "");
-        const int16_t before = s.TickCountdown;
-        for (int i = 0; i < 30; ++i) sup.TimerTick();
-        EXPECT_EQ(s.TickCountdown, before);
-        s.StopRequest = true;  // the operator clicked the status bar
-    };
-    Pass();
-    EXPECT_EQ(results.log, (std::vector<std::string>{"Show", "Scan", "ScanEnd", "off"}));
-    EXPECT_EQ(win.log.back(), "main on");
-    EXPECT_TRUE(s.ScanEnded);
-    EXPECT_FALSE(s.StopRequest);
-    EXPECT_EQ(s.LinkState, kLinkConnected);
-
-    // A re-display: Scanx, never Scan, and state 3 until the next stop.
-    results.log.clear();
-    s.LinkState = kLinkRedisplay;
-    Pass();
-    EXPECT_EQ(results.log, (std::vector<std::string>{"on", "Scanx"}));
-    EXPECT_EQ(s.LinkState, kLinkLinearityRun);
-    lib.calls.clear();
-    Pass();
-    EXPECT_TRUE(lib.calls.empty());  // no polling in the linearity mode
-    s.StopRequest = true;
-    Pass();
-    EXPECT_EQ(s.LinkState, kLinkConnected);
-}
-
+// The run's pacing is tested with the real results window (tests/linearity).
 TEST_F(SupervisorTest, ARunRequestWhileSearchingIsDroppedByTheConnection) {
     lib.infoStatus = -1;
     sup.OpenComPort(kLinkUsb, false);
     s.ScanRequest = true;
     lib.infoStatus = 0;
     Pass();
-    EXPECT_EQ(s.LinkState, kLinkConnected);
-    EXPECT_TRUE(results.log.empty());
+    EXPECT_EQ(s.LinkState, kLinkConnected);  // no run
+    EXPECT_FALSE(s.ScanRequest);
 }
 
 }  // namespace
