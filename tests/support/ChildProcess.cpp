@@ -80,14 +80,23 @@ void ChildProcess::Signal(int sig) {
     if (pid_ > 0 && !status_) kill(pid_, sig);
 }
 
-void ChildProcess::Drain() {
+namespace {
+
+// Appends what `fd` has within `patience`; false when nothing came or it ended.
+bool ReadSome(int fd, std::string& into, std::chrono::milliseconds patience) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(patience.count())) <= 0) return false;
     char buf[4096];
-    for (;;) {
-        pollfd p{out_, POLLIN, 0};
-        if (poll(&p, 1, 0) <= 0) return;
-        const ssize_t n = read(out_, buf, sizeof buf);
-        if (n <= 0) return;
-        output_.append(buf, static_cast<size_t>(n));
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n <= 0) return false;
+    into.append(buf, static_cast<size_t>(n));
+    return true;
+}
+
+}  // namespace
+
+void ChildProcess::Drain() {
+    while (ReadSome(out_, output_, std::chrono::milliseconds(0))) {
     }
 }
 
@@ -95,28 +104,15 @@ std::string ChildProcess::ReadUntil(const std::string& word, std::chrono::millis
     const size_t from = output_.size();
     for (;;) {
         const size_t at = output_.find(word, from);
-        if (at != std::string::npos) {
-            const size_t eol = output_.find('\n', at);
-            if (eol != std::string::npos) return output_.substr(from, eol + 1 - from);
-        }
-        pollfd p{out_, POLLIN, 0};
-        if (poll(&p, 1, static_cast<int>(patience.count())) <= 0) return "";
-        char buf[4096];
-        const ssize_t n = read(out_, buf, sizeof buf);
-        if (n <= 0) return "";
-        output_.append(buf, static_cast<size_t>(n));
+        const size_t eol = at == std::string::npos ? at : output_.find('\n', at);
+        if (eol != std::string::npos) return output_.substr(from, eol + 1 - from);
+        if (!ReadSome(out_, output_, patience)) return "";
     }
 }
 
 std::string ChildProcess::ReadAll(std::chrono::milliseconds patience) {
     const size_t from = output_.size();
-    for (;;) {
-        pollfd p{out_, POLLIN, 0};
-        if (poll(&p, 1, static_cast<int>(patience.count())) <= 0) break;
-        char buf[4096];
-        const ssize_t n = read(out_, buf, sizeof buf);
-        if (n <= 0) break;
-        output_.append(buf, static_cast<size_t>(n));
+    while (ReadSome(out_, output_, patience)) {
     }
     return output_.substr(from);
 }
@@ -141,12 +137,7 @@ std::optional<std::string> LineSource::Next(std::chrono::milliseconds patience) 
             buffer_.erase(0, eol + 1);
             return line;
         }
-        pollfd p{fd_, POLLIN, 0};
-        if (poll(&p, 1, static_cast<int>(patience.count())) <= 0) return std::nullopt;
-        char buf[4096];
-        const ssize_t n = read(fd_, buf, sizeof buf);
-        if (n <= 0) return std::nullopt;
-        buffer_.append(buf, static_cast<size_t>(n));
+        if (!ReadSome(fd_, buffer_, patience)) return std::nullopt;
     }
 }
 
