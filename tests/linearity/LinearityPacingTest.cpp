@@ -6,7 +6,6 @@
 #include "linearity/frmResults.h"
 #include "supervision/Supervisor.h"
 #include "tests/support/FakeMainWindow.h"
-#include "tests/support/FakeUsbLibrary.h"
 #include "tests/support/Passes.h"
 
 #include <gtest/gtest.h>
@@ -20,20 +19,14 @@ namespace t720 {
 namespace {
 
 using linearity::test::ScriptedDmm;
-using test::FakeClock;
 using test::FakeMainWindow;
-using test::FakeSerialPort;
-using test::FakeUsbLibrary;
 
-class LinearityPacingTest : public ::testing::Test {
+class LinearityPacingTest : public ::testing::Test, protected linearity::test::FakeRunDevices {
   protected:
     LinearityPacingTest()
         : comm1(clock),
           cal(s, comm1, lib, clock),
           win(s),
-          dmmPort(clock),
-          dmm(dmmPort, clock),
-          meter(dmmPort),
           sup(s, cal, win, [this]() -> LinearityPort& {
               if (!results) results = std::make_unique<frmResults>(s, lib, dmm, clock);
               return *results;
@@ -51,14 +44,9 @@ class LinearityPacingTest : public ::testing::Test {
     }
 
     SharedState s;
-    FakeClock clock;
-    FakeSerialPort comm1;
-    FakeUsbLibrary lib;
+    test::FakeSerialPort comm1;
     Calibrator cal;
     FakeMainWindow win;
-    FakeSerialPort dmmPort;
-    DmmLink dmm;
-    ScriptedDmm meter;
     std::unique_ptr<frmResults> results;
     Supervisor sup;
 };

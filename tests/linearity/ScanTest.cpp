@@ -7,7 +7,6 @@
 #include "LinearityTestSupport.h"
 #include "ScriptedDmm.h"
 #include "linearity/RunRecord.h"
-#include "tests/support/FakeUsbLibrary.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -20,8 +19,6 @@
 namespace t720::linearity {
 namespace {
 
-using t720::test::FakeClock;
-using t720::test::FakeSerialPort;
 using t720::test::FakeUsbLibrary;
 using test::RecordingHost;
 using test::ScriptedDmm;
@@ -30,13 +27,13 @@ int RecordCount() {
     return static_cast<int>(QDir(RunRecordDirectory()).entryList(QDir::Files).size());
 }
 
-class ScanTest : public ::testing::Test {
+class ScanTest : public ::testing::Test, protected test::FakeRunDevices {
   protected:
-    ScanTest() : port(clock), dmm(port, clock), meter(port) {
+    ScanTest() {
         s.DeviceId = "T720-40211";
         s.LinkType = kLinkCom1;  // the run drives the library whatever the link
         lib.answer = [this](const FakeUsbLibrary::Call& call) {
-            linesAtCall.push_back(static_cast<int>(port.lines.size()));
+            linesAtCall.push_back(static_cast<int>(dmmPort.lines.size()));
             FakeUsbLibrary::Answer a;
             a.count = call.countIn + 7;  // whatever the library leaves is passed on
             return a;
@@ -52,7 +49,8 @@ class ScanTest : public ::testing::Test {
     }
 
     int Measurements() const {
-        return static_cast<int>(std::count(port.lines.begin(), port.lines.end(), kMeasureCommand));
+        return static_cast<int>(
+            std::count(dmmPort.lines.begin(), dmmPort.lines.end(), kMeasureCommand));
     }
     int SleepsOf(float seconds) const {
         return static_cast<int>(std::count_if(
@@ -66,11 +64,6 @@ class ScanTest : public ::testing::Test {
     }
 
     SharedState s;
-    FakeClock clock;
-    FakeSerialPort port;
-    DmmLink dmm;
-    ScriptedDmm meter;
-    FakeUsbLibrary lib;
     RecordingHost host;
     LinearityState state;
     std::vector<int> linesAtCall;  // DMM lines written when each library call came
@@ -102,8 +95,8 @@ TEST_F(ScanTest, AFullRunMeasuresTwentyRowsEvaluatesAndKeepsARecord) {
 
     // The DMM: 40 readings, then local mode and the line closed.
     EXPECT_EQ(Measurements(), 40);
-    EXPECT_EQ(port.lines.back(), "SYST:LOC");
-    EXPECT_FALSE(port.PortOpen());
+    EXPECT_EQ(dmmPort.lines.back(), "SYST:LOC");
+    EXPECT_FALSE(dmmPort.PortOpen());
 
     // Settling: 0.6 s before the first and 0.7 s before the second reading of a row.
     EXPECT_EQ(SleepsOf(kSettleBeforeFirstReading), 20);
@@ -165,7 +158,7 @@ class ScanDmmFaultTest : public ScanTest, public ::testing::WithParamInterface<D
 
 TEST_P(ScanDmmFaultTest, AbandonsTheRunCleanly) {
     const DmmFault& f = GetParam();
-    if (f.query == 0) port.SetOpenable(false);
+    if (f.query == 0) dmmPort.SetOpenable(false);
     meter.onQuery = [&](int query, std::vector<ScriptedDmm::Reply>& replies) {
         if (query != f.query) return false;
         if (!f.answer.empty()) replies.push_back({f.answer, 0.05});
@@ -182,11 +175,11 @@ TEST_P(ScanDmmFaultTest, AbandonsTheRunCleanly) {
     EXPECT_EQ(state.controls.statusPanel1, message);
     EXPECT_TRUE(s.StopRequest);  // the supervision ends the mode as after a stop
     EXPECT_EQ(lib.calls.size(), static_cast<size_t>(f.commandsSent));
-    EXPECT_FALSE(port.PortOpen());
+    EXPECT_FALSE(dmmPort.PortOpen());
     if (f.query == 0) {
-        EXPECT_TRUE(port.lines.empty());
+        EXPECT_TRUE(dmmPort.lines.empty());
     } else {
-        EXPECT_EQ(port.lines.back(), "SYST:LOC");
+        EXPECT_EQ(dmmPort.lines.back(), "SYST:LOC");
         EXPECT_EQ(Measurements(), f.query);
         // The cells stay as far as they were written.
         const int row = (f.query + 1) / 2;

@@ -7,6 +7,7 @@
 #include "linearity/DmmLink.h"
 #include "linearity/Evaluate.h"
 #include "tests/support/FakeSerialPort.h"
+#include "tests/support/FakeUsbLibrary.h"
 
 #include <cstdio>
 #include <functional>
@@ -50,6 +51,16 @@ class ScriptedDmm {
     // Called for every measurement query; returns true when it has put the
     // replies for this query into the vector (none: the meter stays silent).
     std::function<bool(int query, std::vector<Reply>& replies)> onQuery;
+};
+
+// The devices of a run, faked: the clock, the DMM's port with the scripted meter on
+// it, and the calibrator's library.
+struct FakeRunDevices {
+    t720::test::FakeClock clock;
+    t720::test::FakeSerialPort dmmPort{clock};
+    DmmLink dmm{dmmPort, clock};
+    ScriptedDmm meter{dmmPort};
+    t720::test::FakeUsbLibrary lib;
 };
 
 }  // namespace t720::linearity::test

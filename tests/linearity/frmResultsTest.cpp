@@ -5,7 +5,6 @@
 
 #include "LinearityTestSupport.h"
 #include "ScriptedDmm.h"
-#include "tests/support/FakeUsbLibrary.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -16,18 +15,9 @@
 namespace t720 {
 namespace {
 
-using linearity::test::ScriptedDmm;
-using test::FakeClock;
-using test::FakeSerialPort;
-using test::FakeUsbLibrary;
-
-class frmResultsTest : public ::testing::Test {
+class frmResultsTest : public ::testing::Test, protected linearity::test::FakeRunDevices {
   protected:
-    frmResultsTest()
-        : port(clock),
-          dmm(port, clock),
-          meter(port),
-          window(s, lib, dmm, clock, [] { return std::string("T720S09 V2.01"); }) {
+    frmResultsTest() : window(s, lib, dmm, clock, [] { return std::string("T720S09 V2.01"); }) {
         meter.reading1 = linearity::test::kSkewed;
         meter.reading2 = linearity::test::kSkewed;
         meter.reading1[4] += 3e-6f;  // the two readings of row 4 disagree
@@ -47,11 +37,6 @@ class frmResultsTest : public ::testing::Test {
     }
 
     SharedState s;
-    FakeClock clock;
-    FakeSerialPort port;
-    DmmLink dmm;
-    ScriptedDmm meter;
-    FakeUsbLibrary lib;
     frmResults window;
 };
 
