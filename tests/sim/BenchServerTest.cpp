@@ -1,7 +1,7 @@
 // The bench served on a real pseudo-terminal, driven the way a program drives a
 // serial port: open the link path, write lines, wait for answers. Plain exchanges,
-// answers in pieces and a hang-up with its restore are met by the program's own
-// serial code in the bench-backed tests and the line drills.
+// answers in pieces, floods and a hang-up with its restore are met by the program's
+// own serial code in the bench-backed tests and the line drills.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -63,24 +63,6 @@ TEST_F(BenchOverPty, GarbageArrivesUnchangedBeforeTheAnswer) {
     ASSERT_EQ(got.size(), TransportFaults::kGarbageBytes + 3);
     EXPECT_TRUE(got.ends_with("0\r\n"));
     EXPECT_NE(got.find('\0'), std::string::npos);
-}
-
-TEST_F(BenchOverPty, FloodDoesNotStopTheBenchAndIsFollowedByTheAnswer) {
-    server_.SetTransportFaults({.flood = true});
-    LinkClient program(link_);
-    ASSERT_TRUE(program.ok());
-    ASSERT_TRUE(program.Send("K1A 0, 5, 2, 3"));
-    ASSERT_TRUE(program.Send("DCL"));
-    // Far more is waiting than the pty holds, and nobody reads yet: the bench must
-    // still take the next line.
-    EXPECT_TRUE(server_.WaitForReceived(2, test::kPatience));
-
-    const std::string first = program.ReadLine();
-    ASSERT_EQ(first.size(), (size_t{1} << 20) + 3);
-    EXPECT_EQ(first.find('\n'), first.size() - 1);
-    EXPECT_TRUE(first.ends_with("0\r\n"));
-    EXPECT_EQ(program.ReadLine(), "0\r\n");
-    EXPECT_FALSE(server_.transportFaults().flood);  // one shot
 }
 
 // What a program sees when the cable is pulled.

@@ -70,20 +70,6 @@ std::string Joined(const std::vector<TimedBytes>& out) {
     return all;
 }
 
-TEST(ReplyShaper, OnTimeAnswerGoesOutAtOnceAndLateOneAfterTheReadersTimeOut) {
-    ReplyShaper shaper;
-    const auto onTime = shaper.Shape(Answer("0\r\n"));
-    ASSERT_EQ(onTime.size(), 1u);
-    EXPECT_EQ(onTime[0].at, 0us);
-    EXPECT_EQ(onTime[0].bytes, "0\r\n");
-
-    const auto late = shaper.Shape(Answer("0\r\n", {.late = true}));
-    ASSERT_EQ(late.size(), 1u);
-    EXPECT_EQ(late[0].at, 500ms);
-
-    EXPECT_TRUE(shaper.Shape(Reply{}).empty());  // silence
-}
-
 TEST(ReplyShaper, PiecesAreOneOrTwoBytesAndAllArriveWellWithinTheTimeOut) {
     ReplyShaper shaper;
     const std::string answer = "\"T720S09 V2.01\"\r\n";
