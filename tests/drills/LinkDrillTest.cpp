@@ -62,6 +62,7 @@ TEST_F(FaultDrill, UsbBenchDiesWhilePolling) {
     EXPECT_EQ(Model().txtMessages,
               "Connected to ZOR USB device\r\nSNo: T720-99     ID: T720S09 V2.01");
     ASSERT_TRUE(RunUntilCalibratorLines(4));
+    EXPECT_EQ(CalibratorRecord().front(), "K1A 128, 0, 6, 0");  // set up anew
     EXPECT_FALSE(Model().TextremoVisible) << Model().Textremo;
 }
 

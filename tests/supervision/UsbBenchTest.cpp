@@ -1,6 +1,7 @@
 // Whole supervision passes on the USB link against the simulated calibrator: the
 // program's loader loads the stand-in library from the build, which reaches the
-// bench over its socket. Real Supervisor, real Calibrator, the window faked.
+// bench over its socket. Real Supervisor, real Calibrator, the window faked. A
+// library failure and the search that follows are drilled with the whole program.
 #include <gtest/gtest.h>
 
 #include "link/QtSerialPort.h"
@@ -119,33 +120,6 @@ TEST_F(UsbBenchTest, ReportsEachVerdictAndClearsItWithTheNextGoodAnswer) {
     EXPECT_FALSE(win.textremoVisible);
     EXPECT_EQ(s.LinkState, kLinkConnected);
     EXPECT_EQ(Searches(), 1u);  // none of these is a reason to search again
-}
-
-TEST_F(UsbBenchTest, ALibraryFailureSendsTheNextPassSearching) {
-    StartBench({.usbSocket = usbSocket});
-    sup.OpenComPort(kLinkUsb, false);
-    ASSERT_EQ(s.LinkState, kLinkConnected);
-
-    bench->SetUsbFaults({.fail = true});
-    Pass();
-    EXPECT_EQ(s.LinkState, kLinkSearching);
-    EXPECT_FALSE(win.textremoVisible);
-    EXPECT_EQ(Searches(), 1u);
-
-    // The device is still on the bus: found, and failed again by the same pass.
-    Pass();
-    EXPECT_EQ(Searches(), 2u);
-    EXPECT_EQ(s.LinkState, kLinkSearching);
-
-    bench->SetUsbFaults({});
-    ClearCalibratorRecord();
-    Pass();
-    EXPECT_EQ(Searches(), 3u);
-    EXPECT_EQ(s.LinkState, kLinkConnected);
-    EXPECT_EQ(CalibratorRecord().front(), "K1A 128, 0, 6, 0");  // set up anew
-    Pass();
-    EXPECT_EQ(s.LinkState, kLinkConnected);
-    EXPECT_EQ(Searches(), 3u);
 }
 
 }  // namespace
