@@ -51,25 +51,15 @@ constexpr Variant kFiveRanges{5};
 constexpr Variant kQv310{6, 0, "QV310 V1.00"};
 constexpr Variant kSixteen{6, 16};
 
+// The lines the program sends are answered "0" in the bench-backed tests; these
+// are the forms it does not send.
 INSTANTIATE_TEST_SUITE_P(
     Accepted, CalibratorAnswers,
-    ::testing::Values(AnswerCase{"K1A 0, 5, 2, 3", "0"},           //
-                      AnswerCase{"K1A 128, 0, 6, 0", "0"},         // neutral sign, range probe
-                      AnswerCase{"K1A 3,10,1,8", "0"},             // no blanks, last channel
-                      AnswerCase{"K1A  2 , 0 ,5 , 0  ", "0"},      // blanks around numbers
-                      AnswerCase{"K1A 0, 5, 2, 15", "0", kQv310},  // 16 channels by identification
-                      AnswerCase{"K1A 0, 5, 2, 15", "0", kSixteen},      // 16 channels by setting
-                      AnswerCase{"K1A 0, 5, 5, 3", "0", kFiveRanges},    //
-                      AnswerCase{"K1B 0,1000,100, 0", "0"},              //
-                      AnswerCase{"K1B 1,0,0, 1", "0"},                   //
-                      AnswerCase{"K1T  0, 0, 1, 255", "0"},              //
-                      AnswerCase{"K1T 0,0,0,0", "0"},                    //
-                      AnswerCase{"K1Y  1, 10, 9, 0", "0"},               //
-                      AnswerCase{"K1Y 0,0,1,1", "0"},                    //
-                      AnswerCase{"DCL", "0"},                            //
-                      AnswerCase{"SNR?0", "\"T720S09 V2.01\""},          //
-                      AnswerCase{"SNR?1", "\"T720-40211\""},             //
-                      AnswerCase{"SNR?0", "\"QV310 V1.00\"", kQv310}));  //
+    ::testing::Values(AnswerCase{"K1A 3,10,1,8", "0"},               // no blanks, last channel
+                      AnswerCase{"K1A  2 , 0 ,5 , 0  ", "0"},        // blanks around
+                      AnswerCase{"K1A 0, 5, 2, 15", "0", kSixteen},  // 16 channels by setting
+                      AnswerCase{"K1B 1,0,0, 1", "0"}, AnswerCase{"K1T  0, 0, 1, 255", "0"},
+                      AnswerCase{"K1T 0,0,0,0", "0"}, AnswerCase{"K1Y 0,0,1,1", "0"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Refused, CalibratorAnswers,

@@ -21,14 +21,23 @@ namespace {
 using test::kPatience;
 namespace fs = std::filesystem;
 
-// A socket bound to `path`, not yet listening.
-UniqueFd Bound(const std::string& path) {
+// A local socket bound to `path` (not yet listening), or connected to it: in plain
+// POSIX, for a bench that never answers and for clients that send what the library
+// never would.
+template <class Op>
+UniqueFd UnixSocket(const std::string& path, Op op) {
     UniqueFd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::strcpy(address.sun_path, path.c_str());
-    if (bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) fd.Reset();
+    if (op(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) fd.Reset();
     return fd;
+}
+UniqueFd Bound(const std::string& path) {
+    return UnixSocket(path, bind);
+}
+UniqueFd ConnectTo(const std::string& path) {
+    return UnixSocket(path, connect);
 }
 
 struct Command {
@@ -158,16 +167,6 @@ TEST_F(UsbStandin, NeverWritesPastTheRoomOfACallersBuffer) {
     EXPECT_EQ(info(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
               0);
     dlclose(handle);
-}
-
-// Clients in plain POSIX, sending what the library never would.
-UniqueFd ConnectTo(const std::string& path) {
-    UniqueFd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strcpy(address.sun_path, path.c_str());
-    if (connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) fd.Reset();
-    return fd;
 }
 
 // What the peer sends until it closes; "<timeout>" appended if it does not.
