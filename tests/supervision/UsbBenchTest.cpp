@@ -76,6 +76,7 @@ TEST_F(UsbBenchTest, EachVariantIsFoundConnectedAndSetUpInOnePass) {
         EXPECT_EQ(s.SetupPhase, c.sixRanges ? 2 : 1);
         EXPECT_EQ(win.rangeScrollMax, c.sixRanges ? 6 : 5);
         EXPECT_EQ(win.rangeScrollWidth, c.sixRanges ? 2755 : 2295);
+        EXPECT_EQ(win.sixthRange, c.sixRanges);
         EXPECT_EQ(s.RangeIdx, c.sixRanges ? 6 : 5);
         EXPECT_EQ(win.channelsAbove8, c.sixteenChannels);
         // A channel above 8 goes back to 0, display included, unless 16 are there.

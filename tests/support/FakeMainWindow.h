@@ -4,7 +4,6 @@
 
 #include <map>
 #include <string>
-#include <vector>
 
 #include "app/SharedState.h"
 #include "supervision/MainWindowPort.h"
@@ -15,12 +14,11 @@ class FakeMainWindow final : public MainWindowPort {
   public:
     explicit FakeMainWindow(SharedState& s) : s_(s) {}
 
-    void SetStatusPanel1(const std::string& text) override { Log("status"), statusPanel1 = text; }
+    void SetStatusPanel1(const std::string& text) override { statusPanel1 = text; }
     void SetMessages(const std::string& text) override { messages = text; }
     void SetMessagesColour(Colour colour) override { messagesColour = colour; }
-    void HideTextremo() override { Log("hide"), textremoVisible = false; }
+    void HideTextremo() override { textremoVisible = false; }
     void ShowTextremo(const std::string& text) override {
-        Log("show " + text);
         textremoVisible = true;
         textremo = text;
     }
@@ -46,11 +44,9 @@ class FakeMainWindow final : public MainWindowPort {
         s_.RangeIdx = value;
     }
     void SetSixthRangeVisible(bool shown) override { sixthRange = shown; }
-    void ShowRange() override { Log("ShowRange"), ++showRanges; }
-    void SetEnabled(bool e) override { Log(e ? "main on" : "main off"), enabled = e; }
-    void Repaint() override { ++repaints; }
-
-    void Log(const std::string& what) { log.push_back(what); }
+    void ShowRange() override {}
+    void SetEnabled(bool e) override { enabled = e; }
+    void Repaint() override {}
 
     std::string statusPanel1 = "USB Datenverkehr";
     std::string messages;
@@ -67,10 +63,7 @@ class FakeMainWindow final : public MainWindowPort {
     int rangeScrollMax = 6;
     int rangeScroll = 1;
     bool sixthRange = false;
-    int showRanges = 0;
     bool enabled = true;
-    int repaints = 0;
-    std::vector<std::string> log;
 
   private:
     SharedState& s_;
