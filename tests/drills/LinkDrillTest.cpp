@@ -50,8 +50,8 @@ TEST_F(FaultDrill, UsbBenchDiesWhilePolling) {
     const CpuShare cpu(ThreadCpuSeconds);
     int searching = 0;
     ASSERT_TRUE(RunPasses(30, [&] {
-        searching +=
-            !Connected() && Model().txtMessages == noDevice && Model().txtMessagesColour == kRed;
+        searching += !Connected() && Model().txtMessages == noDevice &&
+                     Model().txtMessagesColour == kRed && Model().CommandUSBb.back == kYellow;
     }));
     EXPECT_LT(cpu.Share(), kIdleCpuShare);
     EXPECT_EQ(searching, 30);

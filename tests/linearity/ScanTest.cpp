@@ -117,6 +117,7 @@ TEST_F(ScanTest, AFullRunMeasuresTwentyRowsEvaluatesAndKeepsARecord) {
     EXPECT_EQ(result.note, "Saved " + QFileInfo(result.recordPath).fileName().toStdString());
     const RecordParse parsed = ReadRunRecord(result.recordPath);
     ASSERT_TRUE(parsed.record) << parsed.error;
+    EXPECT_FALSE(parsed.record->programVersion.empty());
     EXPECT_EQ(parsed.record->utcTime.size(), 20u);  // 2024-05-03T14:07:09Z
     EXPECT_EQ(parsed.record->serialNumber, "CP-40211");
     EXPECT_EQ(parsed.record->identification, "T720S09 V2.01");

@@ -109,6 +109,8 @@ TEST_F(frmResultsTest, LeftClickOnCopyPutsTheGridOnTheClipboard) {
     EXPECT_EQ(text.count(u'\t'), 21 * 9);
     EXPECT_TRUE(text.startsWith(QStringLiteral("copy\t1.MW in V\t2.MW in V\tR Shunt")));
     EXPECT_EQ(window.statusPanel1->text(), "Copied");
+    EXPECT_EQ(Grid().currentRow, 20);  // the copy ends on the last cell
+    EXPECT_EQ(Grid().currentCol, 9);
 }
 
 TEST_F(frmResultsTest, AStatusBarClickIsTheStopRequestWhileTheWindowIsOn) {

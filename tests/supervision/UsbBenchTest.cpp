@@ -121,6 +121,11 @@ TEST_F(UsbBenchTest, ReportsEachVerdictAndClearsItWithTheNextGoodAnswer) {
     EXPECT_FALSE(win.textremoVisible);
     EXPECT_EQ(s.LinkState, kLinkConnected);
     EXPECT_EQ(Searches(), 1u);  // none of these is a reason to search again
+    // Every pass re-sent the same setting.
+    const std::vector<std::string> record = CalibratorRecord();
+    EXPECT_EQ(std::vector(record.end() - 4, record.end()),
+              (std::vector<std::string>{"K1A 0, 0, 1, 0", "K1B 0,0,0, 0", "K1A 0, 0, 1, 0",
+                                        "K1B 0,0,0, 0"}));
 }
 
 }  // namespace
