@@ -138,5 +138,16 @@ TEST_F(LinearityPacingTest, AStopClickDuringTheSearchEndsTheSearchAndTheModeStay
     EXPECT_TRUE(win.enabled);
 }
 
+TEST_F(LinearityPacingTest, AStopClickedWhileIdleEndsTheNextRunInItsOwnPass) {
+    sup.OpenComPort(kLinkUsb, false);
+    s.StopRequest = true;  // the status bar clicked while connected and idle
+    s.ScanRequest = true;
+    Pass();
+    EXPECT_EQ(results->LastScan().outcome, linearity::ScanResult::Outcome::Stopped);
+    EXPECT_EQ(TapCommands(), 1);  // seen after the first row
+    EXPECT_EQ(s.LinkState, kLinkConnected);
+    EXPECT_FALSE(s.StopRequest);
+}
+
 }  // namespace
 }  // namespace t720
