@@ -7,22 +7,16 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <ctime>
 #include <thread>
 #include <vector>
 
 #include "app/Clock.h"
 #include "link/LineTransport.h"
 #include "link/QtSerialPort.h"
+#include "tests/support/CpuTime.h"
 #include "tests/support/Pty.h"
 
 namespace {
-
-double ThreadCpuSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
 
 double Percentile(std::vector<double> v, double p) {
     std::sort(v.begin(), v.end());
@@ -74,10 +68,10 @@ int main(int argc, char** argv) {
 
     // A silent device: the reader waits out its whole time-out.
     const int timeouts = 10;
-    const double cpu0 = ThreadCpuSeconds();
+    const double cpu0 = t720::test::ThreadCpuSeconds();
     const double wall0 = clock.Now();
     for (int i = 0; i < timeouts; ++i) t720::ReadLineCom(port);
-    const double cpu = ThreadCpuSeconds() - cpu0;
+    const double cpu = t720::test::ThreadCpuSeconds() - cpu0;
     const double wall = clock.Now() - wall0;
 
     std::printf("line reader, %d exchanges over a pseudo-terminal\n", exchanges);

@@ -7,7 +7,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
-#include <ctime>
 
 #include "app/SharedState.h"
 #include "link/Calibrator.h"
@@ -16,14 +15,9 @@
 #include "panel/MainPanel.h"
 #include "sim/BenchServer.h"
 #include "supervision/Supervisor.h"
+#include "tests/support/CpuTime.h"
 
 namespace {
-
-double ThreadCpuSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
 
 struct Figures {
     double passesPerSecond;
@@ -57,14 +51,14 @@ Figures Run(t720::sim::BenchServer& bench, int32_t linkType, const std::string& 
     timer.setTimerType(Qt::PreciseTimer);
     timer.setInterval(3);
     QObject::connect(&timer, &QTimer::timeout, [&] { supervisor.TimerTick(); });
-    const double cpu0 = ThreadCpuSeconds();
+    const double cpu0 = t720::test::ThreadCpuSeconds();
     const double wall0 = t720::RealClock().Now();
     timer.start();
     QTimer::singleShot(static_cast<int>(seconds * 1000), [] { QCoreApplication::quit(); });
     QCoreApplication::exec();
     timer.stop();
     const double wall = t720::RealClock().Now() - wall0;
-    const double cpu = ThreadCpuSeconds() - cpu0;
+    const double cpu = t720::test::ThreadCpuSeconds() - cpu0;
     const double passes = static_cast<double>(sent() - before);
     comm1.SetPortOpen(false);
     return {passes / wall, 100.0 * cpu / wall};
