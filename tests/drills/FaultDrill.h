@@ -21,7 +21,7 @@
 #include <optional>
 #include <string>
 
-#include "app/Program.h"
+#include "program/Program.h"
 #include "tests/support/BenchRig.h"
 #include "tests/support/ChildProcess.h"
 

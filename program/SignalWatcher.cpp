@@ -1,4 +1,4 @@
-#include "app/SignalWatcher.h"
+#include "program/SignalWatcher.h"
 
 #include <errno.h>
 #include <fcntl.h>

@@ -4,7 +4,7 @@
 #include <QApplication>
 #include <QStringList>
 
-#include "app/Program.h"
+#include "program/Program.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

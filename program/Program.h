@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/SharedState.h"
-#include "app/SignalWatcher.h"
+#include "program/SignalWatcher.h"
 #include "app/StoredSettings.h"
 #include "linearity/DmmLink.h"
 #include "linearity/frmResults.h"
