@@ -62,6 +62,9 @@ int Calibrator::CleanRelays() {
         Wait(0.02f, clock_);
     };
     for (int i = 0; i < 50; ++i) {
+        // Each pattern call starts from count 0; the all-off call after it gets
+        // whatever the library left in the same variable.
+        count = 0;
         call(pattern);
         call(kRelaysAllOff);
     }

@@ -131,6 +131,9 @@ TEST_F(CalibratorTest, RelayCleaningAlternatesPatternAndAllOffWithPauses) {
     for (size_t i = 0; i < lib.calls.size(); ++i) {
         EXPECT_EQ(lib.calls[i].device, 0);
         EXPECT_EQ(lib.calls[i].command, i % 2 == 0 ? "K1T  0, 0, 1, 255" : "K1T 0,0,0,0") << i;
+        // Every pattern call starts from count 0; the all-off call passes on what
+        // the library left (1 here).
+        EXPECT_EQ(lib.calls[i].countIn, i % 2 == 0 ? 0 : 1) << i;
     }
     ASSERT_EQ(clock.sleeps.size(), 100u);
     for (double d : clock.sleeps) EXPECT_NEAR(d, 0.02, 1e-6);
