@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 
 #include "app/SettingsStore.h"
 
@@ -39,17 +41,39 @@ bool ValuesOnDisk(const QString& path,
 }  // namespace
 
 std::optional<int64_t> StoredWholeNumber(const QString& text, int64_t lo, int64_t hi) {
+    // What a person who edits the file by hand means: blanks around, a sign, and a
+    // decimal point or comma ("5.5", " -2,7 "). A fraction is rounded as the
+    // program rounds elsewhere, a half to the even neighbour. No exponents.
     const QString t = text.trimmed();
-    if (t.isEmpty() || t.size() > 20) return std::nullopt;
+    if (t.isEmpty() || t.size() > 40) return std::nullopt;
+    std::string plain;
     int i = 0;
-    if (t[0] == u'+' || t[0] == u'-') ++i;
-    if (i == t.size()) return std::nullopt;
-    for (int j = i; j < t.size(); ++j)
-        if (t[j] < u'0' || t[j] > u'9') return std::nullopt;
-    bool ok = false;
-    const qlonglong v = t.toLongLong(&ok);
-    if (!ok || v < lo || v > hi) return std::nullopt;
-    return v;
+    if (t[0] == u'+' || t[0] == u'-') {
+        if (t[0] == u'-') plain.push_back('-');
+        ++i;
+    }
+    int digits = 0;
+    bool point = false;
+    for (; i < t.size(); ++i) {
+        const QChar c = t[i];
+        if (c >= u'0' && c <= u'9') {
+            plain.push_back(static_cast<char>(c.unicode()));
+            ++digits;
+        } else if ((c == u'.' || c == u',') && !point) {
+            plain.push_back('.');
+            point = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digits == 0) return std::nullopt;
+    double value = 0.0;
+    const auto res = std::from_chars(plain.data(), plain.data() + plain.size(), value);
+    if (res.ec != std::errc() || res.ptr != plain.data() + plain.size()) return std::nullopt;
+    const double rounded = std::nearbyint(value);  // the default rounding mode: half to even
+    if (!(rounded >= static_cast<double>(lo) && rounded <= static_cast<double>(hi)))
+        return std::nullopt;
+    return static_cast<int64_t>(rounded);
 }
 
 SettingsFile::SettingsFile() : SettingsFile(OpenSettingsStore()) {}
@@ -85,7 +109,11 @@ StoredProperties SettingsFile::Load() {
     auto read = [&](const char* key, int64_t lo, int64_t hi, int64_t fallback) {
         const QVariant v = store_->value(QString::fromLatin1(kSection) + key);
         if (!v.isValid()) return fallback;
-        const auto n = StoredWholeNumber(v.toString(), INT32_MIN, INT32_MAX);
+        // The INI format reads an unquoted "2,5" as a list of two texts; put the
+        // decimal comma back.
+        const QString text =
+            v.typeId() == QMetaType::QStringList ? v.toStringList().join(u',') : v.toString();
+        const auto n = StoredWholeNumber(text, INT32_MIN, INT32_MAX);
         return n ? std::clamp(*n, lo, hi) : fallback;
     };
     // Values outside a control's range are brought to its nearest end; the link

@@ -29,7 +29,7 @@ class SettingsFile {
     explicit SettingsFile(std::unique_ptr<QSettings> store);
 
     // The stored values, with defaults for missing keys and for texts that are not
-    // whole numbers, and each value brought into the range its control allows:
+    // numbers, fractions rounded half to even, and each value brought into the range its control allows:
     // range 1..6, channel 0..15 (the panel caps it further), sign 0 or 1, percent
     // step 0..10, second port 0..7, link 1..3.
     StoredProperties Load();
@@ -48,8 +48,9 @@ class SettingsFile {
     std::string note_;
 };
 
-// Reads a stored whole number: optional blanks and sign, decimal digits, blanks.
-// nullopt for anything else or a value outside [lo, hi].
+// Reads a stored number as a whole number: optional blanks and sign, decimal
+// digits with at most one decimal point or comma, blanks; rounded half to even.
+// nullopt for anything else or a rounded value outside [lo, hi].
 std::optional<int64_t> StoredWholeNumber(const QString& text, int64_t lo, int64_t hi);
 
 }  // namespace t720

@@ -25,7 +25,15 @@ TEST(StoredSettings, ValuesAreReadWithDefaultsAndBroughtIntoTheirControlsRanges)
          {6, 12, 1, 0, 5, 1}},
         {"[Properties]\nT720Range=abc\nT720Chann= 3 \nT720Proze=12\nT720COMxincr=70000\n"
          "Connection=3.0\n",
-         {1, 3, 0, 10, 0, 1}},
+         {1, 3, 0, 10, 0, 3}},
+        // Numbers that are not whole are rounded, a half to the even neighbour,
+        // then brought into range; exponents and stray characters are no numbers.
+        {"[Properties]\nT720Range=2.7\nT720Chann=4.5\nT720Signe= -0,4 \nT720Proze=5.5\n"
+         "T720COMxincr=+2,5\nConnection=9.5\n",
+         {3, 4, 0, 6, 2, 1}},
+        {"[Properties]\nT720Range=1e2\nT720Chann=.\nT720Signe=1.5.\nT720Proze=,5\n"
+         "T720COMxincr=6.\nConnection= - 2\n",
+         {1, 0, 0, 0, 6, 1}},
     };
     for (const auto& [ini, values] : cases) {
         QTemporaryDir dir;
