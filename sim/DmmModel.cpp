@@ -16,7 +16,7 @@ constexpr std::string_view kUndefinedHeader = "-113,\"Undefined header\"";
 constexpr std::string_view kParameterNotAllowed = "-108,\"Parameter not allowed\"";
 constexpr std::string_view kIllegalParameter = "-224,\"Illegal parameter value\"";
 constexpr std::string_view kQueueOverflow = "-350,\"Queue overflow\"";
-constexpr std::string_view kIdentification = "HEWLETT-PACKARD,34401A,0,11-5-2";
+constexpr std::string_view kIdentification = "T720 BENCH,SIMULATED DMM,0,1.0";
 
 // A uniform number in [-1, 1) from the generator's raw output, so the sequence
 // is the same with every standard library.
