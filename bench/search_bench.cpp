@@ -23,7 +23,7 @@ namespace {
 using namespace t720::linearity;
 
 // Twenty readings as the simulated DMM measures the simulated divider.
-void SimulatedReadings(std::array<float, 21>& r1, std::array<float, 21>& r2) {
+void SimulatedReadings(std::array<double, 21>& r1, std::array<double, 21>& r2) {
     t720::sim::CalibratorModel calibrator;
     t720::sim::DmmModel dmm;
     TapSetting tap;
@@ -31,8 +31,8 @@ void SimulatedReadings(std::array<float, 21>& r1, std::array<float, 21>& r2) {
         calibrator.Handle(K1YText(tap));
         AdvanceTap(tap);
         const auto taps = calibrator.state().taps;
-        r1[row] = std::stof(dmm.Handle("MEAS:VOLT:DC? 1,1E-6", taps).value_or("0"));
-        r2[row] = std::stof(dmm.Handle("MEAS:VOLT:DC? 1,1E-6", taps).value_or("0"));
+        r1[row] = std::stod(dmm.Handle("MEAS:VOLT:DC? 1,1E-6", taps).value_or("0"));
+        r2[row] = std::stod(dmm.Handle("MEAS:VOLT:DC? 1,1E-6", taps).value_or("0"));
     }
 }
 
@@ -40,7 +40,7 @@ void SimulatedReadings(std::array<float, 21>& r1, std::array<float, 21>& r2) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    std::array<float, 21> r1{}, r2{};
+    std::array<double, 21> r1{}, r2{};
     if (argc > 1) {
         const RecordParse parsed = ReadRunRecord(QString::fromLocal8Bit(argv[1]));
         if (!parsed.record) {

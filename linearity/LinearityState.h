@@ -18,6 +18,10 @@ struct LinearityState {
     RowValues Reading1{};     // first reading; overwritten by evaluations with shunts
     RowValues Reading2{};     // second reading; what the evaluation starts from
     RowValues ReadingDiff{};  // Reading1 - Reading2 as measured
+    // The two readings as the DMM gave them (the grid shows these; the run record
+    // keeps them).
+    std::array<double, 22> DmmReading1{};
+    std::array<double, 22> DmmReading2{};
 
     // --- shunt choices 0..5 ---
     ShuntTable ShuntFactor{};

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <vector>
@@ -14,7 +15,9 @@ namespace t720::linearity {
 
 namespace {
 
-constexpr std::string_view kHeader = "row,reading1_V,reading2_V";
+constexpr std::string_view kHeader = "row,dmm_reading1_V,dmm_reading2_V";
+// Records of earlier versions kept the readings as floats.
+constexpr std::string_view kFloatHeader = "row,reading1_V,reading2_V";
 
 struct CommentKey {
     std::string_view key;
@@ -36,7 +39,7 @@ std::string OneLine(std::string_view text) {
     return out;
 }
 
-std::string FloatText(float value) {
+std::string NumberText(double value) {
     char buf[32];
     const auto res = std::to_chars(buf, buf + sizeof buf, value);
     return std::string(buf, res.ptr);
@@ -46,13 +49,14 @@ std::string LineError(size_t line, std::string_view what) {
     return "line " + std::to_string(line) + ": " + std::string(what);
 }
 
-std::optional<float> ParseFloat(std::string_view field) {
-    float value = 0.0f;
+template <typename Number>
+std::optional<double> ParseNumber(std::string_view field) {
+    Number value = 0;
     const auto res = std::from_chars(field.data(), field.data() + field.size(), value);
     if (field.empty() || res.ec != std::errc() || res.ptr != field.data() + field.size() ||
-        !std::isfinite(value))
+        !(std::fabs(value) <= FLT_MAX))  // the evaluation takes it as a float
         return std::nullopt;
-    return value;
+    return static_cast<double>(value);
 }
 
 std::vector<std::string_view> Split(std::string_view text, char separator) {
@@ -76,15 +80,16 @@ void ReadComment(std::string_view line, RunRecord& record) {
 }
 
 // Checks one data row; the error text, or empty when it is fine.
-std::string ReadRow(std::string_view line, int expectedRow, RunRecord& record) {
+std::string ReadRow(std::string_view line, int expectedRow, bool floats, RunRecord& record) {
     const std::vector<std::string_view> fields = Split(line, ',');
     if (fields.size() != 3) return "expected 3 fields (row,reading1,reading2)";
     if (fields[0] != std::to_string(expectedRow))
         return "row number \"" + std::string(fields[0]) + "\" where row " +
                std::to_string(expectedRow) + " belongs";
-    const std::optional<float> r1 = ParseFloat(fields[1]);
+    const auto parse = floats ? ParseNumber<float> : ParseNumber<double>;
+    const std::optional<double> r1 = parse(fields[1]);
     if (!r1) return "reading1 \"" + std::string(fields[1]) + "\" is not a number";
-    const std::optional<float> r2 = ParseFloat(fields[2]);
+    const std::optional<double> r2 = parse(fields[2]);
     if (!r2) return "reading2 \"" + std::string(fields[2]) + "\" is not a number";
     record.reading1[expectedRow] = *r1;
     record.reading2[expectedRow] = *r2;
@@ -103,7 +108,7 @@ QString SafeFilePart(std::string_view text) {
 
 }  // namespace
 
-RunRecord RecordNow(const std::array<float, 22>& reading1, const std::array<float, 22>& reading2,
+RunRecord RecordNow(const std::array<double, 22>& reading1, const std::array<double, 22>& reading2,
                     std::string serialNumber, std::string identification, std::string dmmPort) {
     RunRecord r;
     r.programVersion = T720_VERSION_TEXT;
@@ -125,8 +130,8 @@ std::string RunRecordText(const RunRecord& record) {
     text += kHeader;
     text += "\n";
     for (int row = 1; row <= 20; ++row)
-        text += std::to_string(row) + "," + FloatText(record.reading1[row]) + "," +
-                FloatText(record.reading2[row]) + "\n";
+        text += std::to_string(row) + "," + NumberText(record.reading1[row]) + "," +
+                NumberText(record.reading2[row]) + "\n";
     return text;
 }
 
@@ -135,6 +140,7 @@ RecordParse ParseRunRecord(std::string_view text) {
         return {std::nullopt, "larger than " + std::to_string(kRecordMaxBytes) + " bytes"};
     RunRecord record;
     bool headerSeen = false;
+    bool floats = false;
     int nextRow = 1;
     size_t lineNo = 0;
     size_t pos = 0;
@@ -155,8 +161,9 @@ RecordParse ParseRunRecord(std::string_view text) {
         if (!headerSeen) {
             if (line.starts_with('#')) {
                 ReadComment(line, record);
-            } else if (line == kHeader) {
+            } else if (line == kHeader || line == kFloatHeader) {
                 headerSeen = true;
+                floats = line == kFloatHeader;
             } else {
                 return {std::nullopt,
                         LineError(lineNo, "expected the header \"" + std::string(kHeader) + "\"")};
@@ -164,7 +171,7 @@ RecordParse ParseRunRecord(std::string_view text) {
             continue;
         }
         if (nextRow > 20) return {std::nullopt, LineError(lineNo, "extra line after row 20")};
-        const std::string error = ReadRow(line, nextRow, record);
+        const std::string error = ReadRow(line, nextRow, floats, record);
         if (!error.empty()) return {std::nullopt, LineError(lineNo, error)};
         ++nextRow;
     }

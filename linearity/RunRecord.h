@@ -3,9 +3,11 @@
 //
 // A record is UTF-8 CSV: comment lines beginning with "#" (program version, UTC
 // time, the calibrator's serial number and identification, the DMM port), the
-// header "row,reading1_V,reading2_V", then the rows 1..20 as "row,reading1,reading2"
-// with "." as decimal point and the shortest digits that read back to the same
-// float.
+// header "row,dmm_reading1_V,dmm_reading2_V", then the rows 1..20 as
+// "row,reading1,reading2": the DMM's readings as it gave them, with "." as decimal
+// point and the shortest digits that read back to the same double. Records of
+// earlier versions (header "row,reading1_V,reading2_V") hold the readings as
+// floats; they read as those floats.
 #pragma once
 
 #include <QString>
@@ -25,13 +27,13 @@ struct RunRecord {
     std::string serialNumber;
     std::string identification;
     std::string dmmPort;
-    std::array<float, 21> reading1{};  // volts, rows 1..20
-    std::array<float, 21> reading2{};
+    std::array<double, 21> reading1{};  // volts, rows 1..20
+    std::array<double, 21> reading2{};
 };
 
 // A record of the readings of a run that has just ended: this program's version
 // and the current UTC time filled in.
-RunRecord RecordNow(const std::array<float, 22>& reading1, const std::array<float, 22>& reading2,
+RunRecord RecordNow(const std::array<double, 22>& reading1, const std::array<double, 22>& reading2,
                     std::string serialNumber, std::string identification, std::string dmmPort);
 
 std::string RunRecordText(const RunRecord& record);

@@ -8,7 +8,6 @@
 #include "link/PortMapping.h"
 
 #include <QFileInfo>
-#include <cfloat>
 #include <cmath>
 #include <cstdio>
 
@@ -40,7 +39,7 @@ ScanResult Abandon(LinearityState& state, SharedState& shared, WindowHost& host,
 void SaveRecord(const LinearityState& state, const ScanContext& ctx, ScanResult& result) {
     const std::string identification = ctx.identification ? ctx.identification() : std::string();
     const RunRecord record =
-        RecordNow(state.Reading1, state.Reading2, FromLatin1(ctx.shared.DeviceId),
+        RecordNow(state.DmmReading1, state.DmmReading2, FromLatin1(ctx.shared.DeviceId),
                   FromLatin1(identification), DmmPortText());
     const RecordSave saved = SaveRunRecord(RunRecordDirectory(), record);
     if (saved.ok()) {
@@ -94,9 +93,9 @@ DmmReading ParseDmmReading(std::string_view answer, int row) {
     if (!value)
         return {std::nullopt, kAbandoned + ("the DMM answered \"" + QuoteDmmAnswer(answer) +
                                             "\" in " + RowText(row))};
-    if (!(std::fabs(*value) <= FLT_MAX))
+    if (!(std::fabs(*value) <= kDmmReadingLimit))
         return {std::nullopt, kAbandoned + ("the DMM answered \"" + QuoteDmmAnswer(answer) +
-                                            "\" in " + RowText(row) + ", beyond any reading")};
+                                            "\" in " + RowText(row) + ", beyond the 1 V range")};
     return {value, {}};
 }
 
@@ -115,7 +114,8 @@ ScanResult Scan(LinearityState& state, const ScanContext& ctx) {
     // One answer count for the whole run: the library gets back what it left.
     int32_t count = 0;
     TapSetting tap;
-    for (int row = 1; row <= 20; ++row) {
+    int row = 1;
+    for (; row <= 20; ++row) {
         std::string command = K1YText(tap);
         state.controls.Results.Select(row, 1);
         AdvanceTap(tap);
@@ -146,7 +146,8 @@ ScanResult Scan(LinearityState& state, const ScanContext& ctx) {
 
     // After a stop the rows not measured stay empty, nothing is evaluated, and the
     // stop request stays set for the supervision.
-    if (shared.StopRequest) return {ScanResult::Outcome::Stopped, {}, {}, {}};
+    if (shared.StopRequest)
+        return {ScanResult::Outcome::Stopped, "Run stopped after " + RowText(row), {}, {}};
 
     ScanResult result;
     FinishRun(state, host);

@@ -26,6 +26,10 @@ inline constexpr float kSettleBeforeSecondReading = 0.7f;
 // At most this many characters of a DMM answer are quoted in a message.
 inline constexpr size_t kQuotedAnswerMax = 40;
 
+// The DMM measures on its 1 V range, which reads at most 120 % of it; anything
+// beyond (an overload answers +9.9E+37) is no voltage across divider taps.
+inline constexpr double kDmmReadingLimit = 1.2;
+
 struct ScanContext {
     SharedState& shared;  // DeviceId (in/out for the library), StopRequest
     UsbCalLibrary& library;
@@ -44,9 +48,11 @@ struct ScanResult {
         Abandoned,  // the DMM could not be used; nothing evaluated
     };
     Outcome outcome = Outcome::Completed;
-    std::string message;  // why the run was abandoned (also in the status panel)
-    std::string note;     // completed runs: the record saved, or why it was not
-    QString recordPath;   // the record written, empty when none
+    // Why the run was abandoned (also in the status panel), or after which row it
+    // was stopped; empty for a completed run.
+    std::string message;
+    std::string note;    // completed runs: the record saved, or why it was not
+    QString recordPath;  // the record written, empty when none
 };
 
 // The DMM's line as the operator knows it: "COM1 (/dev/ttyS0)".
@@ -57,8 +63,9 @@ std::string DmmPortText();
 // characters ("..." marks a cut).
 std::string QuoteDmmAnswer(std::string_view answer);
 
-// The reading in a DMM answer: a whole line (ended by LF) holding one number that
-// fits a float. nullopt with the operator's message (naming `row`) otherwise.
+// The reading in a DMM answer: a whole line (ended by LF) holding one number within
+// ±kDmmReadingLimit volts. nullopt with the operator's message (naming `row` and
+// the answer) otherwise.
 struct DmmReading {
     std::optional<double> value;
     std::string fault;

@@ -39,7 +39,7 @@ bool IsGridRow(int row) {
 }  // namespace
 
 void ShowRunStart(ResultsControls& controls) {
-    controls.statusPanel1 = "Stopp: hier klicken ->";
+    controls.statusPanel1 = kStopPrompt;
     controls.Picture1.visible = false;
     controls.maxppm.visible = true;
     controls.minppm.visible = true;
@@ -90,6 +90,7 @@ void PrepareGrid(ResultsControls& controls, WindowHost& host) {
 
 void WriteFirstReading(LinearityState& state, int row, double value) {
     if (!IsGridRow(row)) return;
+    state.DmmReading1[row] = value;
     state.Reading1[row] = static_cast<float>(value);
     GridModel& grid = state.controls.Results;
     grid.Select(row, 1);
@@ -101,6 +102,7 @@ void WriteSecondReading(LinearityState& state, int row, double value) {
     if (!IsGridRow(row)) return;
     GridModel& grid = state.controls.Results;
     grid.Select(row, 2);
+    state.DmmReading2[row] = value;
     state.Reading2[row] = static_cast<float>(value);
     state.ReadingDiff[row] = state.Reading1[row] - state.Reading2[row];
     GridCell& cell = grid.Cell(row, 2);
@@ -115,8 +117,9 @@ void FinishRun(LinearityState& state, WindowHost& host) {
     state.controls.CmdOpt.visible = true;
 }
 
-void ShowRecordedRun(LinearityState& state, WindowHost& host, const std::array<float, 21>& reading1,
-                     const std::array<float, 21>& reading2) {
+void ShowRecordedRun(LinearityState& state, WindowHost& host,
+                     const std::array<double, 21>& reading1,
+                     const std::array<double, 21>& reading2) {
     ShowRunStart(state.controls);
     PrepareGrid(state.controls, host);
     ComputeShuntTables(state.ShuntFactor, state.ShuntRoot);

@@ -13,6 +13,9 @@ namespace t720::linearity {
 // The two readings of a row differ noticeably above this, volts.
 inline constexpr float kReadingSpread = 2E-6f;
 
+// What the status bar says while a click on it stops something.
+inline constexpr const char* kStopPrompt = "Stopp: hier klicken ->";
+
 // The status bar invites the stop click; the plot is hidden until evaluated.
 void ShowRunStart(ResultsControls& controls);
 
@@ -22,7 +25,8 @@ void ShowRunStart(ResultsControls& controls);
 void PrepareGrid(ResultsControls& controls, WindowHost& host);
 
 // The first reading of a row as read from the DMM (the number in double): kept as
-// float, shown right-aligned in column 1. Rows outside 1..20 are ignored.
+// float for the evaluation and as read for the record, shown right-aligned in
+// column 1. Rows outside 1..20 are ignored.
 void WriteFirstReading(LinearityState& state, int row, double value);
 
 // The second reading: kept as float, the difference to the first kept, shown in
@@ -35,7 +39,8 @@ void FinishRun(LinearityState& state, WindowHost& host);
 
 // Shows stored readings (index 1..20) exactly as a run that measured them would:
 // start, grid, shunt tables, the cells of every row, the evaluation.
-void ShowRecordedRun(LinearityState& state, WindowHost& host, const std::array<float, 21>& reading1,
-                     const std::array<float, 21>& reading2);
+void ShowRecordedRun(LinearityState& state, WindowHost& host,
+                     const std::array<double, 21>& reading1,
+                     const std::array<double, 21>& reading2);
 
 }  // namespace t720::linearity

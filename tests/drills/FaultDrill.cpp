@@ -89,7 +89,7 @@ void FaultDrill::WriteSettings(const QString& text) {
 }
 
 void FaultDrill::StartProgram(const std::string& commandLine) {
-    program = std::make_unique<Program>();
+    program = std::make_unique<Program>(*clock);
     program->Start(commandLine);
 }
 
@@ -116,7 +116,7 @@ frmResults& FaultDrill::ShowCompletedRun() {
     program->Window().Render();
     results.Show();
     // ...and what the run leaves behind.
-    std::array<float, 21> readings{};
+    std::array<double, 21> readings{};
     for (int row = 1; row <= 20; ++row) readings[row] = linearity::test::kSkewed[row];
     linearity::ShowRecordedRun(results.State(), results, readings, readings);
     results.Render();

@@ -48,7 +48,7 @@ inline RowValues Uniform(float volts) {
 inline LinearityState StateAfterRun(const RowValues& reading2) {
     LinearityState s;
     NullHost host;
-    std::array<float, 21> r{};
+    std::array<double, 21> r{};
     for (int i = 1; i <= 20; ++i) r[i] = reading2[i];
     ShowRecordedRun(s, host, r, r);
     return s;

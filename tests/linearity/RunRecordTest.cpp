@@ -2,6 +2,7 @@
 #include "linearity/RunRecord.h"
 
 #include "LinearityTestSupport.h"
+#include "link/NumberText.h"
 #include "tests/support/Files.h"
 
 #include <gtest/gtest.h>
@@ -26,13 +27,13 @@ RunRecord Sample() {
     const std::array<int, 20> ppm = {5, 160, -4, 3,  65, -2, 8, 240, -6, 1,
                                      4, -3,  6,  -2, 3,  -5, 2, 7,   -1, 0};
     for (int row = 1; row <= 20; ++row) {
-        r.reading1[row] = static_cast<float>(0.5 * (1 + ppm[row - 1] * 1e-6) + 1e-7 * row);
-        r.reading2[row] = static_cast<float>(0.5 * (1 + ppm[row - 1] * 1e-6));
+        r.reading1[row] = 0.5 * (1 + ppm[row - 1] * 1e-6) + 1e-7 * row;
+        r.reading2[row] = 0.5 * (1 + ppm[row - 1] * 1e-6);
     }
-    r.reading1[3] = -0.0f;
-    r.reading1[4] = std::numeric_limits<float>::denorm_min() * 3;
-    r.reading2[5] = 1.17549435e-38f;
-    r.reading2[6] = -123.456789f;
+    r.reading1[3] = -0.0;
+    r.reading1[4] = std::numeric_limits<double>::denorm_min() * 3;
+    r.reading2[5] = 1.17549435e-38;
+    r.reading2[6] = -123.456789012345678;
     return r;
 }
 
@@ -58,17 +59,45 @@ TEST(RunRecord, SavedAndReadBackBitForBit) {
     const RecordParse read = ReadRunRecord(saved.path);
     ASSERT_TRUE(read.record) << read.error;
     for (int row = 1; row <= 20; ++row) {
-        EXPECT_EQ(std::bit_cast<uint32_t>(read.record->reading1[row]),
-                  std::bit_cast<uint32_t>(r.reading1[row]))
+        EXPECT_EQ(std::bit_cast<uint64_t>(read.record->reading1[row]),
+                  std::bit_cast<uint64_t>(r.reading1[row]))
             << row;
-        EXPECT_EQ(std::bit_cast<uint32_t>(read.record->reading2[row]),
-                  std::bit_cast<uint32_t>(r.reading2[row]))
+        EXPECT_EQ(std::bit_cast<uint64_t>(read.record->reading2[row]),
+                  std::bit_cast<uint64_t>(r.reading2[row]))
             << row;
     }
     EXPECT_EQ(read.record->serialNumber, r.serialNumber);
     EXPECT_EQ(read.record->identification, "T720 V2.1  second line");  // kept on one line
     EXPECT_EQ(read.record->dmmPort, r.dmmPort);
     EXPECT_EQ(read.record->utcTime, r.utcTime);
+}
+
+TEST(RunRecord, KeepsWhatTheDmmSaidSoTheRecordShowsWhatTheWindowShowed) {
+    // Answers whose last digit a float would lose: 0.10000025 as a float is
+    // 0.100000247.., shown as 0.1000002 instead of 0.1000003.
+    LinearityState window = test::StateAfterRun(test::Uniform(0.5f));
+    WriteFirstReading(window, 1, *ParseDecimalComma("+1,00000250E-01\r\n"));
+    WriteSecondReading(window, 1, *ParseDecimalComma("+1,00000450E-01\r\n"));
+    const RunRecord record = RecordNow(window.DmmReading1, window.DmmReading2, "1", "", "");
+    const RecordParse read = ParseRunRecord(RunRecordText(record));
+    ASSERT_TRUE(read.record) << read.error;
+    LinearityState again;
+    NullHost host;
+    ShowRecordedRun(again, host, read.record->reading1, read.record->reading2);
+    EXPECT_EQ(again.controls.Results.Cell(1, 1).text, "0.1000003");
+    EXPECT_EQ(again.controls.Results.Cell(1, 2).text, "0.1000005");
+    EXPECT_EQ(window.controls.Results.Cell(1, 1).text, "0.1000003");
+    EXPECT_EQ(std::bit_cast<uint32_t>(again.Reading2[1]),
+              std::bit_cast<uint32_t>(window.Reading2[1]));
+
+    // A record of an earlier version kept floats: they read back as those floats.
+    std::string old = RunRecordText(record);
+    old.replace(old.find("row,dmm_reading1_V,dmm_reading2_V"), 33, "row,reading1_V,reading2_V");
+    old.replace(old.find("\n1,") + 1, old.find('\n', old.find("\n1,") + 1) - old.find("\n1,") - 1,
+                "1,0.10000025,0.10000045");
+    const RecordParse earlier = ParseRunRecord(old);
+    ASSERT_TRUE(earlier.record) << earlier.error;
+    EXPECT_EQ(earlier.record->reading1[1], static_cast<double>(0.10000025f));
 }
 
 TEST(RunRecord, SecondRecordOfTheSameSecondDoesNotOverwrite) {

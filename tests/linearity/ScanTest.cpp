@@ -123,8 +123,8 @@ TEST_F(ScanTest, AFullRunMeasuresTwentyRowsEvaluatesAndKeepsARecord) {
     EXPECT_EQ(parsed.record->identification, "T720S09 V2.01");
     EXPECT_EQ(parsed.record->dmmPort, DmmPortText());
     for (int row = 1; row <= 20; ++row) {
-        EXPECT_EQ(parsed.record->reading1[row], state.Reading1[row]) << row;
-        EXPECT_EQ(parsed.record->reading2[row], state.Reading2[row]) << row;
+        EXPECT_EQ(parsed.record->reading1[row], state.DmmReading1[row]) << row;
+        EXPECT_EQ(parsed.record->reading2[row], state.DmmReading2[row]) << row;
     }
 }
 
@@ -194,6 +194,13 @@ TEST_P(ScanDmmFaultTest, AbandonsTheRunCleanly) {
     EXPECT_EQ(RecordCount(), recordsBefore);
 }
 
+TEST(DmmReading, TheWholeOneVoltRangeIsAReadingAndNothingBeyond) {
+    for (const char* within : {"+1,20000000E+00\r\n", "-1,2\n", "+0,00000000E+00\r\n"})
+        EXPECT_TRUE(ParseDmmReading(within, 1).value) << within;
+    for (const char* beyond : {"+1,20000001E+00\r\n", "-1,3\n", "NAN\n", "-9,9E+37\n"})
+        EXPECT_FALSE(ParseDmmReading(beyond, 1).value) << beyond;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Faults, ScanDmmFaultTest,
     ::testing::Values(
@@ -201,8 +208,11 @@ INSTANTIATE_TEST_SUITE_P(
         DmmFault{"AnEmptyLine", 6, "\r\n", "Run abandoned: no answer from the DMM in row 3", 3},
         DmmFault{"GarbageInRow7SecondQuery", 14, "\x15OVLD \xB5V\r\n",
                  "Run abandoned: the DMM answered \"\\x15OVLD \xC2\xB5V\" in row 7", 7},
-        DmmFault{"ANumberBeyondFloat", 3, "+1.0E+39\r\n",
-                 "Run abandoned: the DMM answered \"+1,0E+39\" in row 2, beyond any reading", 2},
+        // What a meter answers on overload is no divider voltage.
+        DmmFault{
+            "AnOverload", 3, "+9.90000000E+37\r\n",
+            "Run abandoned: the DMM answered \"+9,90000000E+37\" in row 2, beyond the 1 V range",
+            2},
         // Cut off by the time-out: "+5,0001" must not be taken for a reading of 5 V.
         DmmFault{"AnAnswerWithoutItsLineEnd", 4, "+5.0001",
                  "Run abandoned: incomplete answer \"+5,0001\" from the DMM in row 2", 2},
