@@ -17,8 +17,26 @@ QString Text(const std::string& utf8) {
 
 // Room between a cell's edge and its text, pixels.
 constexpr int kTextMargin = 2;
-// A text is shrunk to fit its cell down to this share of the grid's font size.
+// A text is shrunk to fit its cell down to this share of the grid's font size;
+// down to the first share it stays on one line, beyond it a text with blanks is
+// broken into lines if they fit the cell's height.
+constexpr double kSlightlySmaller = 0.85;
 constexpr double kSmallestText = 0.7;
+
+QFont Scaled(QFont font, double factor) {
+    if (font.pointSizeF() > 0)
+        font.setPointSizeF(font.pointSizeF() * factor);
+    else
+        font.setPixelSize(std::max(1, int(font.pixelSize() * factor)));
+    return font;
+}
+
+// Whether `text`, broken at blanks, fits `room` in `font`.
+bool FitsWrapped(const QFont& font, const QRect& room, const QString& text) {
+    const QRect needed = QFontMetrics(font).boundingRect(QRect(0, 0, room.width(), 100000),
+                                                         Qt::TextWordWrap | Qt::AlignCenter, text);
+    return needed.width() <= room.width() && needed.height() <= room.height();
+}
 
 }  // namespace
 
@@ -117,6 +135,35 @@ Qt::Alignment GridWidget::CellAlignment(int row, int col) const {
     return Qt::AlignLeft | Qt::AlignVCenter;
 }
 
+GridWidget::TextLayout GridWidget::LayOut(int row, int col) const {
+    const QString text = CellText(row, col);
+    const QRect inner = CellRect(row, col).adjusted(kTextMargin, 0, -kTextMargin, 0);
+    const int align = static_cast<int>(CellAlignment(row, col));
+    TextLayout layout{font(), align | Qt::TextSingleLine, text, true};
+    const int needed = fontMetrics().horizontalAdvance(text);
+    if (needed <= inner.width() || inner.width() <= 0) return layout;
+    // A text wider than its column is drawn a little smaller, or on two lines, or
+    // smaller still, rather than cut.
+    const double factor = double(inner.width()) / needed;
+    const QString words = text.trimmed();
+    if (factor < kSlightlySmaller && words.contains(u' ')) {
+        for (const double size : {1.0, kSlightlySmaller}) {
+            const QFont f = Scaled(font(), size);
+            if (FitsWrapped(f, inner, words)) return {f, align | Qt::TextWordWrap, words, true};
+        }
+    }
+    // A font's size moves in whole pixels: shrink until it fits, or as far as allowed.
+    for (double f = std::max(kSmallestText, factor);; f = std::max(kSmallestText, f - 0.03)) {
+        layout.font = Scaled(font(), f);
+        layout.fits = QFontMetrics(layout.font).horizontalAdvance(text) <= inner.width();
+        if (layout.fits || f <= kSmallestText) return layout;
+    }
+}
+
+bool GridWidget::CellTextFits(int row, int col) const {
+    return CellText(row, col).isEmpty() || LayOut(row, col).fits;
+}
+
 void GridWidget::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), ScreenColour(shown_.backgroundColour, palette()));
@@ -139,25 +186,14 @@ void GridWidget::paintEvent(QPaintEvent*) {
             p.drawLine(cell.topRight(), cell.bottomRight());
             p.drawLine(cell.bottomLeft(), cell.bottomRight());
 
-            const QString text = CellText(row, col);
-            if (!text.isEmpty()) {
+            if (!CellText(row, col).isEmpty()) {
                 p.setPen(CellForeground(row, col));
                 const QRect inner = cell.adjusted(kTextMargin, 0, -kTextMargin, 0);
                 p.save();
                 p.setClipRect(cell.adjusted(0, 0, -1, -1));
-                // A text wider than its column is drawn smaller rather than cut.
-                const int needed = fontMetrics().horizontalAdvance(text);
-                if (needed > inner.width() && inner.width() > 0) {
-                    QFont small = font();
-                    const double factor = std::max(kSmallestText, double(inner.width()) / needed);
-                    if (small.pointSizeF() > 0)
-                        small.setPointSizeF(small.pointSizeF() * factor);
-                    else
-                        small.setPixelSize(std::max(1, int(small.pixelSize() * factor)));
-                    p.setFont(small);
-                }
-                p.drawText(inner, static_cast<int>(CellAlignment(row, col)) | Qt::TextSingleLine,
-                           text);
+                const TextLayout layout = LayOut(row, col);
+                p.setFont(layout.font);
+                p.drawText(inner, layout.flags, layout.text);
                 p.restore();
             }
         }

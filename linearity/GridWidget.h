@@ -6,6 +6,7 @@
 #include "linearity/ResultsControls.h"
 
 #include <QColor>
+#include <QFont>
 #include <QPalette>
 #include <QRect>
 #include <QSize>
@@ -42,6 +43,8 @@ class GridWidget final : public QWidget {
     QColor CellForeground(int row, int col) const;
     Qt::Alignment CellAlignment(int row, int col) const;
     QRect CellRect(int row, int col) const;
+    // Whether the cell's text is shown whole (smaller or on two lines if need be).
+    bool CellTextFits(int row, int col) const;
     const GridModel& Shown() const { return shown_; }
 
   signals:
@@ -53,6 +56,14 @@ class GridWidget final : public QWidget {
     void mousePressEvent(QMouseEvent* event) override;
 
   private:
+    struct TextLayout {
+        QFont font;
+        int flags;
+        QString text;
+        bool fits;
+    };
+    // How a cell's text is drawn in its cell.
+    TextLayout LayOut(int row, int col) const;
     double ScaleX() const;
     double ScaleY() const;
     double ColumnLeft(int col) const;  // pixels, fractional

@@ -1,5 +1,6 @@
 #include "linearity/frmResults.h"
 
+#include "linearity/ScanGrid.h"
 #include "linearity/ShuntSearch.h"
 #include "linearity/WindowActions.h"
 
@@ -62,7 +63,7 @@ void frmResults::BuildLayout() {
     outer->addLayout(row, 1);
 
     Results = new GridWidget;
-    Results->setMinimumSize(560, 360);
+    Results->setMinimumSize(520, 360);
     Results->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     // Hidden between the linearity modes; the rest of the window stays in place.
     QSizePolicy keep = Results->sizePolicy();
@@ -71,6 +72,7 @@ void frmResults::BuildLayout() {
     Results->setToolTip(
         QStringLiteral("Right click in \"R Shunt\": choose a shunt; "
                        "click \"copy\": copy the grid"));
+    Results->setAccessibleName(QStringLiteral("Results"));
     row->addWidget(Results, 1);
     connect(Results, &GridWidget::buttonPressed, this,
             [this](int button, double x, double y, QPoint global) {
@@ -82,6 +84,7 @@ void frmResults::BuildLayout() {
     side_ = new QWidget;
     row->addWidget(side_, 0);
     Picture1 = new PictureWidget(side_);
+    Picture1->setAccessibleName(QStringLiteral("Linearity plot"));
     minppm = new QLabel(side_);
     maxppm = new QLabel(side_);
     minppm->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -96,7 +99,10 @@ void frmResults::BuildLayout() {
     Opti = new QGroupBox;
     auto* optiLayout = new QVBoxLayout(Opti);
     optiLayout->setSpacing(2);
-    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    // A little smaller than the system's fixed-pitch font, so that the window with
+    // its grid still fits a 1024 x 768 screen.
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (fixed.pointSizeF() > 0) fixed.setPointSizeF(fixed.pointSizeF() * 0.9);
     for (size_t n = 0; n < OptiL1.size(); ++n) {
         auto* label = new QLabel;
         label->setFont(fixed);
@@ -104,6 +110,7 @@ void frmResults::BuildLayout() {
         label->setMinimumHeight(QFontMetrics(fixed).height());
         label->setCursor(Qt::PointingHandCursor);
         label->setToolTip(QStringLiteral("Click to take over this shunt set"));
+        label->setAccessibleName(QStringLiteral("Best set with at most %1 shunts").arg(n));
         label->installEventFilter(this);
         optiLayout->addWidget(label);
         OptiL1[n] = label;
@@ -135,6 +142,8 @@ void frmResults::BuildLayout() {
     StatusBar->setSizeGripEnabled(false);
     statusPanel1 = new QLabel;
     statusPanel2 = new QLabel;
+    statusPanel1->setAccessibleName(QStringLiteral("Status; click to stop"));
+    statusPanel2->setAccessibleName(QStringLiteral("Run record"));
     StatusBar->addWidget(statusPanel1, 3);
     StatusBar->addWidget(statusPanel2, 2);
     StatusBar->setToolTip(QStringLiteral("Click to stop"));
@@ -222,6 +231,7 @@ void frmResults::SetEnabled(bool enabled) {
 void frmResults::Scan() {
     if (Busy()) return;  // never two runs, nor a run inside the search, on one stack
     scanning_ = true;
+    if (runNote_) runNote_({});
     // The optimisation belongs to the run it was shown for; a stopped or abandoned
     // run must not offer it on half-new readings.
     state_.controls.CmdOpt.visible = false;
@@ -238,16 +248,20 @@ void frmResults::Scan() {
     note_ = lastScan_.note;
     scanning_ = false;
     Render();
+    if (runNote_) runNote_(lastScan_.message);
     AfterBusy();
 }
 
 void frmResults::ScanEnd() {
     state_.controls.Results.visible = false;
+    state_.controls.statusPanel1 = lastScan_.message;
     Render();
 }
 
 void frmResults::Scanx() {
     state_.controls.Results.visible = true;
+    // In the linearity mode a click on the status bar ends it again.
+    state_.controls.statusPanel1 = kStopPrompt;
     hideWhenIdle_ = false;
     Show();
 }

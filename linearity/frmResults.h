@@ -42,8 +42,14 @@ class frmResults final : public QWidget, public LinearityPort, public linearity:
     void Show() override;
     void SetEnabled(bool enabled) override;
     void Scan() override;
-    void ScanEnd() override;  // leaving the linearity mode: the grid is hidden
-    void Scanx() override;    // re-entering it: the window and the grid come back
+    // Leaving the linearity mode: the grid is hidden, and the status bar no longer
+    // offers a stop; it tells why the run ended when it did not complete.
+    void ScanEnd() override;
+    void Scanx() override;  // re-entering it: the window, the grid and the stop prompt come back
+
+    // Told "" when a run starts and, when it has returned, why it ended early (""
+    // for a completed run), so that the operator can read it in the main window too.
+    void SetRunNote(std::function<void(const std::string&)> told) { runNote_ = std::move(told); }
 
     // --- WindowHost ---
     void Repaint() override;
@@ -97,6 +103,7 @@ class frmResults final : public QWidget, public LinearityPort, public linearity:
     DmmLink& dmm_;
     Clock& clock_;
     std::function<std::string()> identification_;
+    std::function<void(const std::string&)> runNote_;
     linearity::LinearityState state_;
     linearity::ScanResult lastScan_;
     std::string note_;  // second status panel

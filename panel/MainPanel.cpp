@@ -138,7 +138,7 @@ void MainPanel::RangeScrollChange(int value) {
     m_.RangeScroll.value = value;
     s_.RangeIdx = value;
     SelectRange(value - 1);
-    ShowRange();
+    ShowRangeLabel();
     ProzDisplay();
     RequestPass();
 }
@@ -148,6 +148,11 @@ void MainPanel::SelectRange(int i) {
 }
 
 void MainPanel::ShowRange() {
+    ShowRangeLabel();
+    ProzLabelRefresh();
+}
+
+void MainPanel::ShowRangeLabel() {
     // The range index never leaves 1..6; guard the table all the same.
     const int idx = std::clamp<int32_t>(s_.RangeIdx, 1, 6);
     const int32_t fullScale = s_.RangeTab[static_cast<size_t>(idx)];
@@ -178,6 +183,11 @@ void MainPanel::ProzDisplay() {
     s_.SignText = m_.minusSelected ? "-" : "+";
     s_.ProzStep = m_.ProzScroll.value;
     SelectProze(s_.ProzStep);
+    ProzLabelRefresh();
+}
+
+void MainPanel::ProzLabelRefresh() {
+    // Two decimals for every range of a variant whose first range is 0.5 mV/V.
     m_.ProzLabel = ProzLabelText(m_.minusSelected, s_.ProzStep, s_.RangeMvV, s_.RangeTab[1] == 555);
 }
 
@@ -222,6 +232,11 @@ void MainPanel::Command6Down() {
 void MainPanel::Command6Up() {
     m_.Command6.back = kSys3DLight;
     cal_.SendSetting(0);
+}
+
+void MainPanel::Command6UpUnsent() {
+    m_.Command6.back = kSys3DLight;
+    s_.BeepOn = 0;
 }
 
 void MainPanel::Command7Click() {
@@ -307,6 +322,11 @@ void MainPanel::SetChannelsAbove8(bool shown) {
 void MainPanel::SetRangeScrollMax(int max) {
     m_.RangeScroll.max = max;
     m_.RangeScroll.value = std::min(m_.RangeScroll.value, max);
+}
+
+void MainPanel::SetEnabled(bool enabled) {
+    m_.enabled = enabled;
+    Repaint();
 }
 
 void MainPanel::Repaint() {

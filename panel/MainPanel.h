@@ -51,6 +51,9 @@ class MainPanel final : public MainWindowPort {
     // --- panel commands ---
     void Command6Down();
     void Command6Up();
+    // The beep button let go while the window is switched off: nothing may be sent
+    // now, so the beep ends with the next transmission.
+    void Command6UpUnsent();
     void Command7Click();
     void CommandspDown(MouseButton button);
     void CommandspClick();
@@ -76,8 +79,12 @@ class MainPanel final : public MainWindowPort {
     int RangeScrollValue() const override { return m_.RangeScroll.value; }
     void SetRangeScroll(int value) override;
     void SetSixthRangeVisible(bool shown) override { m_.rangeVisible[5] = shown; }
+    // The range label, and the percent label with it: a new range table (another
+    // calibrator variant) changes the output value and its decimals too.
     void ShowRange() override;
-    void SetEnabled(bool enabled) override { m_.enabled = enabled; }
+    // Switching the window off or on shows at once: a run that starts in this pass
+    // holds the thread, and the operator must not be able to use the window then.
+    void SetEnabled(bool enabled) override;
     void Repaint() override;
 
     void SetProzScroll(int value);
@@ -85,7 +92,9 @@ class MainPanel final : public MainWindowPort {
 
   private:
     void RequestPass();
+    void ShowRangeLabel();
     void ProzDisplay();
+    void ProzLabelRefresh();
     void SelectChannel(int n);
     void SelectRange(int i);
     void SelectProze(int n);

@@ -197,6 +197,11 @@ void frmTor720::BuildLayout() {
     statusPanel1->setMinimumWidth(
         statusPanel1->fontMetrics().horizontalAdvance(QStringLiteral("Data transfer: -- ")));
     statusPanel2 = new QLabel;
+    // Named for assistive technologies and for anybody driving the window from outside.
+    statusPanel1->setAccessibleName(QStringLiteral("Data transfer; click to stop a linearity run"));
+    statusPanel2->setAccessibleName(QStringLiteral("Notes"));
+    txtMessages->setAccessibleName(QStringLiteral("Connection messages"));
+    Textremo->setAccessibleName(QStringLiteral("Calibrator message"));
     statusBar()->addWidget(statusPanel1);
     statusBar()->addWidget(statusPanel2, 1);
     statusBar()->installEventFilter(this);
@@ -251,9 +256,17 @@ bool frmTor720::eventFilter(QObject* watched, QEvent* event) {
     const bool press = type == QEvent::MouseButtonPress;
     const bool release = type == QEvent::MouseButtonRelease;
     if (watched == statusBar() || watched == statusPanel1 || watched == statusPanel2) {
-        if (press) Act([&] { panel_.StatusBarClick(); });
+        // The stop request: the status bar stays in use while the window is off.
+        if (press) {
+            panel_.StatusBarClick();
+            Render();
+        }
         return false;
     }
+    // Qt hands mouse events on a disabled widget to its filters as well: a button
+    // of a switched-off window must not act.
+    const auto* widget = qobject_cast<QWidget*>(watched);
+    const bool usable = widget && widget->isEnabled();
     auto* mouse = (press || release) ? static_cast<QMouseEvent*>(event) : nullptr;
     if (watched == Command6) {
         // The calibrator beeps while the button is held, by any mouse button or the space bar.
@@ -263,10 +276,23 @@ bool frmTor720::eventFilter(QObject* watched, QEvent* event) {
         const bool keyUp = type == QEvent::KeyRelease &&
                            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space &&
                            !static_cast<QKeyEvent*>(event)->isAutoRepeat();
-        if (press || keyDown) Act([&] { panel_.Command6Down(); });
-        if (release || keyUp) Act([&] { panel_.Command6Up(); });
+        if ((press || keyDown) && usable && !beepHeld_) {
+            beepHeld_ = true;
+            Act([&] { panel_.Command6Down(); });
+        } else if ((release || keyUp) && beepHeld_) {
+            beepHeld_ = false;
+            // A run may have started in the pass of the press and switched the
+            // window off: then the beep ends with the next transmission after it.
+            if (usable && panel_.Model().enabled)
+                Act([&] { panel_.Command6Up(); });
+            else {
+                panel_.Command6UpUnsent();
+                Render();
+            }
+        }
         return false;
     }
+    if (!usable) return false;
     if (watched == CommandCOM2 && press && mouse->button() == Qt::RightButton) {
         Act([&] { sup_.CommandCOM2RightPress(); });
         return true;
@@ -282,6 +308,9 @@ bool frmTor720::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmTor720::Act(const std::function<void()>& action) {
+    // While the window is switched off (a linearity run) none of its handlers runs,
+    // whatever path an event took to get here.
+    if (!panel_.Model().enabled) return;
     action();
     Render();
 }
@@ -335,7 +364,14 @@ void frmTor720::Render() {
     auto changed = [&](auto member) { return !before || before->*member != m.*member; };
 
     if (changed(&PanelModel::title)) setWindowTitle(Text(m.title));
-    if (changed(&PanelModel::enabled)) centralWidget()->setEnabled(m.enabled);
+    if (changed(&PanelModel::enabled)) {
+        centralWidget()->setEnabled(m.enabled);
+        // Back in use after a linearity run: back in front too.
+        if (before && m.enabled) {
+            raise();
+            activateWindow();
+        }
+    }
 
     if (changed(&PanelModel::ChanScroll)) SetScroll(ChanScroll, m.ChanScroll);
     if (changed(&PanelModel::RangeScroll)) {

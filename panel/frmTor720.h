@@ -86,6 +86,7 @@ class frmTor720 : public QMainWindow {
     std::function<void()> shutdown_;
     std::function<bool()> busy_;
     bool closePending_ = false;
+    bool beepHeld_ = false;  // the beep button is held down
     bool shutDown_ = false;
     PanelModel shown_;  // what the widgets show
     bool firstRender_ = true;

@@ -4,11 +4,12 @@
 
 namespace t720 {
 
-Program::Program()
-    : library_(MakeLoadedUsbCalLibrary(UsbLibrarySearch::FromEnvironment())),
-      calibrator_(state_, comm1_, *library_, RealClock()),
+Program::Program(Clock& clock)
+    : clock_(clock),
+      library_(MakeLoadedUsbCalLibrary(UsbLibrarySearch::FromEnvironment())),
+      calibrator_(state_, comm1_, *library_, clock_),
       panel_(state_, calibrator_),
-      dmm_(comm2_, RealClock()),
+      dmm_(comm2_, clock_),
       supervisor_(state_, calibrator_, panel_,
                   [this]() -> LinearityPort& { return LinearityWindow(); }),
       window_(panel_, supervisor_, state_),
@@ -37,9 +38,16 @@ void Program::Start(const std::string& commandLine) {
 }
 
 frmResults& Program::LinearityWindow() {
-    if (!results_)
-        results_ = std::make_unique<frmResults>(state_, *library_, dmm_, RealClock(),
+    if (!results_) {
+        results_ = std::make_unique<frmResults>(state_, *library_, dmm_, clock_,
                                                 [this] { return supervisor_.Identification(); });
+        // Why a run ended early stays readable in the main window, which comes back
+        // into use while the results window is switched off.
+        results_->SetRunNote([this](const std::string& why) {
+            panel_.SetNote(why);
+            window_.Render();
+        });
+    }
     return *results_;
 }
 

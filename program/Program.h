@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "app/Clock.h"
 #include "app/SharedState.h"
-#include "program/SignalWatcher.h"
 #include "app/StoredSettings.h"
 #include "linearity/DmmLink.h"
 #include "linearity/frmResults.h"
@@ -18,6 +18,7 @@
 #include "link/UsbCalLibrary.h"
 #include "panel/MainPanel.h"
 #include "panel/frmTor720.h"
+#include "program/SignalWatcher.h"
 #include "supervision/Supervisor.h"
 
 namespace t720 {
@@ -25,8 +26,8 @@ namespace t720 {
 class Program {
   public:
     // The USB library is looked for as the environment says (UsbLibrarySearch),
-    // the settings in the per-user store.
-    Program();
+    // the settings in the per-user store. Pauses and time-outs run on `clock`.
+    explicit Program(Clock& clock = RealClock());
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -49,6 +50,7 @@ class Program {
 
   private:
     // In the order they are made; each is destroyed before those it refers to.
+    Clock& clock_;
     SharedState state_;
     QtSerialPort comm1_;
     std::unique_ptr<UsbCalLibrary> library_;

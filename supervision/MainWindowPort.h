@@ -43,6 +43,8 @@ class MainWindowPort {
     virtual int RangeScrollValue() const = 0;
     virtual void SetRangeScroll(int value) = 0;
     virtual void SetSixthRangeVisible(bool shown) = 0;
+    // The range display from RangeIdx and RangeTab, and the percent display, whose
+    // output value and decimals follow the range table.
     virtual void ShowRange() = 0;
 
     // The whole window: on/off for the linearity run, and a repaint.

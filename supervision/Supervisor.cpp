@@ -194,7 +194,12 @@ void Supervisor::RunStep() {
         s_.ScanRequest = false;
         win_.SetEnabled(false);
         LinearityPort* results = Linearity();
-        if (results) results->Show();
+        // A run needs its window in use, whatever an earlier stop left it: its
+        // status bar is where the operator stops the run.
+        if (results) {
+            results->SetEnabled(true);
+            results->Show();
+        }
         win_.SetStatusPanel1("");
         if (results) results->Scan();
     }

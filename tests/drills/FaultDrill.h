@@ -106,6 +106,8 @@ class FaultDrill : public ::testing::Test, protected test::BenchRig {
                    std::chrono::milliseconds patience = kProgramPatience);
 
     std::unique_ptr<Program> program;
+    // The program's pauses and time-outs; the real clock unless a test sets one.
+    Clock* clock = &RealClock();
 };
 
 }  // namespace t720::drill

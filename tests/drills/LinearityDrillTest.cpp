@@ -44,8 +44,10 @@ TEST_F(FaultDrill, DmmFallsSilentOrAnswersGarbageMidRun) {
         EXPECT_EQ(DmmRecord().back(), "SYST:LOC");
         EXPECT_FALSE(program->Dmm().IsOpen());
 
-        // Ended as after a stop: the main window back in use, the calibrator polled.
-        EXPECT_TRUE(Model().enabled);
+        // Ended as after a stop: the main window back in use, telling why, the
+        // calibrator polled.
+        EXPECT_TRUE(program->Window().Command6->isEnabled());
+        EXPECT_EQ(program->Window().statusPanel2->text().toStdString(), c.message);
         EXPECT_TRUE(program->State().ScanEnded);
         const uint64_t lines = CalibratorLines();
         ASSERT_TRUE(RunPasses(3));

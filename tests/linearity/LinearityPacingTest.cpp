@@ -1,6 +1,6 @@
-// The linearity run as the operator meets it: the real supervision pass starts it
-// in the real results window, a click on that window's status bar stops it, the
-// pass ends the mode, and a re-display shows the run again without measuring.
+// The real supervision pass and the real results window, with the main window
+// faked: how a stop click meets the shunt search and a run started after it. Runs
+// through both real windows are drilled with the whole program (tests/drills).
 #include "LinearityTestSupport.h"
 #include "ScriptedDmm.h"
 #include "linearity/frmResults.h"
@@ -50,64 +50,6 @@ class LinearityPacingTest : public ::testing::Test, protected linearity::test::F
     std::unique_ptr<frmResults> results;
     Supervisor sup;
 };
-
-TEST_F(LinearityPacingTest, StopFromTheResultsWindowThenShowTheRunAgain) {
-    sup.OpenComPort(kLinkUsb, false);
-    ASSERT_EQ(s.LinkState, kLinkConnected);
-    EXPECT_FALSE(results);  // made on first use
-
-    // The operator clicks the results window's status bar while row 3 is measured;
-    // the click is handled at the row's yield.
-    meter.onQuery = [&](int query, std::vector<ScriptedDmm::Reply>&) {
-        if (query == 1) {
-            EXPECT_FALSE(win.enabled);  // the main window is off while the run lasts
-            EXPECT_EQ(win.statusPanel1, "");
-            // Ticks that arrive meanwhile start no second pass.
-            const int16_t before = s.TickCountdown;
-            for (int i = 0; i < 30; ++i) sup.TimerTick();
-            EXPECT_EQ(s.TickCountdown, before);
-        }
-        if (query == 5)
-            QTimer::singleShot(0, qApp,
-                               [&] { QTest::mouseClick(results->statusPanel1, Qt::LeftButton); });
-        return false;
-    };
-    s.ScanRequest = true;  // "Spez"
-    Pass();
-
-    ASSERT_TRUE(results);
-    EXPECT_EQ(results->LastScan().outcome, linearity::ScanResult::Outcome::Stopped);
-    EXPECT_EQ(TapCommands(), 3);
-    EXPECT_EQ(dmmPort.lines.back(), "SYST:LOC");
-    EXPECT_FALSE(dmmPort.PortOpen());
-    const linearity::GridModel& grid = results->State().controls.Results;
-    EXPECT_FALSE(grid.Cell(3, 2).text.empty());  // the row under way is completed
-    EXPECT_TRUE(grid.Cell(4, 1).text.empty());
-    EXPECT_FALSE(results->State().controls.CmdOpt.visible);  // nothing evaluated
-    EXPECT_TRUE(results->LastScan().recordPath.isEmpty());   // nor kept
-
-    // The same pass ended the linearity mode.
-    EXPECT_EQ(s.LinkState, kLinkConnected);
-    EXPECT_TRUE(s.ScanEnded);
-    EXPECT_FALSE(s.StopRequest);
-    EXPECT_TRUE(win.enabled);
-    EXPECT_FALSE(results->isEnabled());
-    EXPECT_TRUE(results->isVisible());  // switched off, not hidden
-    EXPECT_FALSE(results->Results->isVisibleTo(results.get()));
-
-    // Right click on "Spez": the run is shown again, not measured again.
-    s.LinkState = kLinkRedisplay;
-    Pass();
-    EXPECT_EQ(s.LinkState, kLinkLinearityRun);
-    EXPECT_TRUE(results->isEnabled());
-    EXPECT_TRUE(results->Results->isVisible());
-    EXPECT_EQ(TapCommands(), 3);
-    EXPECT_EQ(results->Results->CellText(3, 0), "R 114");
-    lib.calls.clear();
-    Pass();
-    EXPECT_TRUE(lib.calls.empty());  // no polling in the linearity mode
-    EXPECT_EQ(s.LinkState, kLinkLinearityRun);
-}
 
 TEST_F(LinearityPacingTest, AStopClickDuringTheSearchEndsTheSearchAndTheModeStays) {
     sup.OpenComPort(kLinkUsb, false);

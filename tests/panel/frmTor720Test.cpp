@@ -80,11 +80,6 @@ TEST_F(frmTor720Test, RightClicksOnTheSecondPortAndTheSpecialButton) {
     EXPECT_TRUE(s.ScanRequest);
 }
 
-TEST_F(frmTor720Test, StatusBarClickIsAStopRequest) {
-    QTest::mouseClick(window.statusPanel1, Qt::LeftButton);
-    EXPECT_TRUE(s.StopRequest);
-}
-
 TEST_F(frmTor720Test, ClosingWaitsForARunToReturnThenRunsTheShutdown) {
     int shutdowns = 0;
     bool busy = true;
