@@ -1,6 +1,7 @@
 #include "linearity/ShuntSearch.h"
 
 #include "linearity/ShowResults.h"
+#include "linearity/ShuntScorer.h"
 #include "link/NumberText.h"
 
 namespace t720::linearity {
@@ -30,7 +31,9 @@ class Search {
         GridModel& grid = s_.controls.Results;
         grid.redraw = false;
 
+        scorer_.Refresh(s_);
         Descend(1, 0);
+        if (!stateHoldsSet_) EvaluateIntoState();
 
         for (int row = 1; row <= 20; ++row) s_.RowShunt[row] = saved[row];
         s_.controls.OptiL1[n_] =
@@ -51,12 +54,14 @@ class Search {
         return true;
     }
 
+    // Only the score is computed per set; the state gets the whole evaluation of a
+    // set when the window may look at it: on an improvement, at a yield and at the
+    // end, so that it always shows what evaluating every set would have left.
     bool Try() {
         ++s_.EvalCount;
-        for (int j = 1; j <= 10; ++j) s_.RowShunt[j] = k_[j];
-        Evaluate(s_, true);
-
-        if (s_.Score < bestScore_) {
+        stateHoldsSet_ = false;
+        if (scorer_.Score(k_) < bestScore_) {
+            EvaluateIntoState();
             bestScore_ = s_.Score;
             s_.controls.OptiL3 = FormatLocal(s_.Score, "#0.0");
             ShowResults(s_, host_, true);
@@ -67,16 +72,26 @@ class Search {
             s_.controls.OptiLcnt = SignPos(s_.EvalCount);
             if (shared_.StopRequest) return false;  // shown, but not kept
             Keep();
+            scorer_.Refresh(s_);
         }
 
         if (block_ >= kEvaluationsPerYield) {
+            if (!stateHoldsSet_) EvaluateIntoState();
             host_.Yield();
             s_.controls.OptiLcnt = SignPos(s_.EvalCount);
             if (shared_.StopRequest) return false;
+            // A choice the operator made for rows 11..20 enters the sets that follow.
+            scorer_.Refresh(s_);
             block_ = 0;
         }
         ++block_;
         return true;
+    }
+
+    void EvaluateIntoState() {
+        for (int j = 1; j <= 10; ++j) s_.RowShunt[j] = k_[j];
+        Evaluate(s_, true);
+        stateHoldsSet_ = true;
     }
 
     void Keep() {
@@ -95,11 +110,13 @@ class Search {
     SharedState& shared_;
     WindowHost& host_;
     const int n_;
-    std::array<int16_t, 11> k_{};  // shunt choice of rows 1..10
+    ShuntScorer scorer_;
+    ShuntSet k_{};  // shunt choice of rows 1..10
     double bestScore_ = 1E+30;
     double storedScore_ = 0.0;  // score of the set in BestShunt(n)
     int block_ = 0;
     bool improved_ = false;
+    bool stateHoldsSet_ = false;  // the evaluation results in s_ are those of k_
 };
 
 }  // namespace
