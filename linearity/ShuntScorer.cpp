@@ -1,5 +1,6 @@
 #include "linearity/ShuntScorer.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace t720::linearity {
@@ -8,10 +9,20 @@ namespace {
 
 constexpr double kPpm = 1000000.0;
 
-// Sequences of up to four rows with a shunt are kept, each choice one digit
-// 1..6 of a number to base 7.
-constexpr int kDigitBase = 7;
-constexpr int kKeptSequences = kDigitBase * kDigitBase * kDigitBase * kDigitBase;
+constexpr int kKeptSequences = 6 * 6 * 6 * 6;  // SequenceKey of up to four shunts
+
+// Sets scored at once. The vector types are the compiler's: wider than the
+// machine's registers they are split, without vector registers done lane by lane.
+constexpr int kLanes = 8;
+using Floats = float __attribute__((vector_size(kLanes * sizeof(float))));
+using Doubles = double __attribute__((vector_size(kLanes * sizeof(double))));
+
+bool AllAtLeast(const Doubles& values, double bound) {
+    for (int lane = 0; lane < kLanes; ++lane) {
+        if (!(values[lane] >= bound)) return false;
+    }
+    return true;
+}
 
 template <typename Array>
 bool SameBits(const Array& a, const Array& b) {
@@ -20,47 +31,48 @@ bool SameBits(const Array& a, const Array& b) {
 
 }  // namespace
 
-ShuntScorer::ShuntScorer() : kept_(kKeptSequences) {}
+ShuntScorer::ShuntScorer()
+    : keptGeneration_(kKeptSequences, 0),
+      kept_(std::make_unique_for_overwrite<Common[]>(kKeptSequences)) {}
 
-void ShuntScorer::Refresh(const LinearityState& state) {
+bool ShuntScorer::Refresh(const LinearityState& state) {
     std::array<int16_t, 10> upper{};
     for (int i = 0; i < 10; ++i)
         upper[i] = static_cast<int16_t>(ValidShuntChoice(state.RowShunt[11 + i]));
     if (SameBits(reading2_, state.Reading2) && SameBits(factor_, state.ShuntFactor) &&
         SameBits(root_, state.ShuntRoot) && SameBits(upperRows_, upper))
-        return;
+        return false;
     reading2_ = state.Reading2;
     factor_ = state.ShuntFactor;
     root_ = state.ShuntRoot;
     upperRows_ = upper;
     ++generation_;
+    return true;
 }
 
-const ShuntScorer::Common& ShuntScorer::CommonOf(const ShuntSet& set) {
-    int key = 0;
-    int digits = 0;
-    for (int row = 1; row <= 10; ++row) {
-        if (root_[set[row]] != 1.0f) {
-            key = key * kDigitBase + set[row] + 1;
-            ++digits;
-        }
+inline const ShuntScorer::Common& ShuntScorer::CommonOf(ShuntSet set, int key) {
+    if (keptGeneration_[key] == generation_) return kept_[key];
+    // Without a root of exactly 1 for "no shunt" C depends on more than the key.
+    if (root_[0] != 1.0f) {
+        Fill(scratch_, set);
+        return scratch_;
     }
-    Common& common = digits <= 4 ? kept_[key] : scratch_;
-    if (common.generation != generation_ || &common == &scratch_) {
-        Fill(common, set);
-        common.generation = generation_;
-    }
-    return common;
+    Fill(kept_[key], set);
+    keptGeneration_[key] = generation_;
+    return kept_[key];
 }
 
 // The first half of Evaluate with shunts, for what does not depend on the
 // choices of rows 1..10 beyond C.
-void ShuntScorer::Fill(Common& common, const ShuntSet& set) const {
+void ShuntScorer::Fill(Common& common, ShuntSet set) const {
     double c = 1.0;
-    for (int row = 1; row <= 10; ++row) c = c / static_cast<double>(root_[set[row]]);
+    for (int row = 1; row <= 10; ++row) c = c / static_cast<double>(root_[ChoiceOf(set, row)]);
     for (int16_t choice : upperRows_) c = c / static_cast<double>(root_[choice]);
-    for (int row = 1; row <= 10; ++row)
-        common.before[row] = static_cast<float>(static_cast<double>(reading2_[row]) / c);
+    for (int row = 1; row <= 10; ++row) {
+        const float before = static_cast<float>(static_cast<double>(reading2_[row]) / c);
+        for (int choice = 0; choice < kShuntChoices; ++choice)
+            common.step[row][choice] = factor_[choice] * before;
+    }
     float up = 0.0f;
     for (int i = 1; i <= 10; ++i) {
         const float before = static_cast<float>(static_cast<double>(reading2_[10 + i]) / c);
@@ -69,26 +81,44 @@ void ShuntScorer::Fill(Common& common, const ShuntSet& set) const {
     }
 }
 
-double ShuntScorer::Score(const ShuntSet& set) {
-    const Common& common = CommonOf(set);
-    std::array<float, 11> step{};
-    float sumFirst = 0.0f;
-    for (int row = 1; row <= 10; ++row) {
-        step[row] = factor_[set[row]] * common.before[row];
-        sumFirst += step[row];
+void ShuntScorer::ScoreFrom(int first, double bound) {
+    first -= first % kLanes;
+    // All values first, and only then the arithmetic: a vector read right after
+    // the single writes that make it up would wait for them.
+    // The batch's values by row and group of lanes.
+    constexpr int kGroups = kBatch / kLanes;
+    Floats step[11][kGroups];
+    Floats upSum[11][kGroups];
+    const int end = (size_ + kLanes - 1) / kLanes * kLanes;
+    for (int i = first; i < end; ++i) {
+        const int j = std::min(i, size_ - 1);  // lanes past the end repeat the last set
+        const Common& common = CommonOf(sets_[j], keys_[j]);
+        for (int row = 1; row <= 10; ++row) {
+            step[row][i / kLanes][i % kLanes] = common.step[row][ChoiceOf(sets_[j], row)];
+            upSum[row][i / kLanes][i % kLanes] = common.upSum[row];
+        }
     }
-    const float s = sumFirst + common.upSum[10];
 
-    float down = 0.0f;
-    double score = 0.0;
-    for (int i = 1; i <= 10; ++i) {
-        down += step[11 - i];
-        const float share = (down + common.upSum[i]) / s;
-        const double stored =
-            static_cast<float>(kPpm * (static_cast<double>(share) - 0.1 * static_cast<double>(i)));
-        score = score + stored * stored;
+    for (int g = first / kLanes; g < end / kLanes; ++g) {
+        Floats sumFirst = {};
+        for (int row = 1; row <= 10; ++row) sumFirst += step[row][g];
+        const Floats s = sumFirst + upSum[10][g];
+
+        Floats down = {};
+        Doubles score = {};
+        for (int i = 1; i <= 10; ++i) {
+            down += step[11 - i][g];
+            const Floats share = (down + upSum[i][g]) / s;
+            const Doubles off =
+                __builtin_convertvector(share, Doubles) - 0.1 * static_cast<double>(i);
+            const Doubles stored =
+                __builtin_convertvector(__builtin_convertvector(kPpm * off, Floats), Doubles);
+            score = score + stored * stored;
+            if (AllAtLeast(score, bound)) break;
+        }
+        for (int lane = 0; lane < kLanes && g * kLanes + lane < size_; ++lane)
+            scores_[g * kLanes + lane] = score[lane];
     }
-    return score;
 }
 
 }  // namespace t720::linearity

@@ -4,6 +4,8 @@
 #include "linearity/ShuntScorer.h"
 #include "link/NumberText.h"
 
+#include <algorithm>
+
 namespace t720::linearity {
 
 namespace {
@@ -32,7 +34,7 @@ class Search {
         grid.redraw = false;
 
         scorer_.Refresh(s_);
-        Descend(1, 0);
+        if (Descend(1, 0, 0, 0)) TryBatch();
         if (!stateHoldsSet_) EvaluateIntoState();
 
         for (int row = 1; row <= 20; ++row) s_.RowShunt[row] = saved[row];
@@ -42,25 +44,54 @@ class Search {
     }
 
   private:
-    // Chooses k(level) and everything below it; false once the search is to end.
-    bool Descend(int level, int shunts) {
-        for (int16_t choice = 0; choice < kShuntChoices; ++choice) {
-            const int count = shunts + (choice != 0 ? 1 : 0);
-            if (count > n_) continue;
-            k_[level] = choice;
-            const bool goOn = level == 10 ? Try() : Descend(level + 1, count);
-            if (!goOn) return false;
+    // Chooses k(level) and everything below it, 0 first, then 1..5; false once the
+    // search is to end. `set` holds the rows above, `key` their SequenceKey.
+    bool Descend(int level, int shunts, int key, ShuntSet set) {
+        // With no shunt left the rest of the rows take none: one set only.
+        if (level > 10 || shunts == n_) return !scorer_.Add(set, key) || TryBatch();
+        if (!Descend(level + 1, shunts, key, set)) return false;
+        for (int choice = 1; choice < kShuntChoices; ++choice) {
+            if (!Descend(level + 1, shunts + 1, SequenceKey(key, choice),
+                         WithChoice(set, level, choice)))
+                return false;
         }
+        return true;
+    }
+
+    // The sets gathered so far, in the order met, each as if evaluated on its own.
+    bool TryBatch() {
+        const int size = scorer_.size();
+        scorer_.ScoreFrom(0, bestScore_);
+        for (int i = 0; i < size; ++i) {
+            // Sets that neither improve nor reach a yield are only counted.
+            const int quietEnd = std::min(size, i + kEvaluationsPerYield - block_);
+            int j = i;
+            while (j < quietEnd && !(scorer_.score(j) < bestScore_)) ++j;
+            if (j > i) {
+                s_.EvalCount += j - i;
+                block_ += j - i;
+                set_ = scorer_.set(j - 1);
+                stateHoldsSet_ = false;
+                if (j == size) break;
+            }
+            i = j;
+            set_ = scorer_.set(i);
+            if (!Try(scorer_.score(i))) return false;
+            // The window had its say: a choice the operator made for rows 11..20
+            // enters the sets that follow.
+            if (scorer_.Refresh(s_)) scorer_.ScoreFrom(i + 1, bestScore_);
+        }
+        scorer_.Clear();
         return true;
     }
 
     // Only the score is computed per set; the state gets the whole evaluation of a
     // set when the window may look at it: on an improvement, at a yield and at the
     // end, so that it always shows what evaluating every set would have left.
-    bool Try() {
+    bool Try(double score) {
         ++s_.EvalCount;
         stateHoldsSet_ = false;
-        if (scorer_.Score(k_) < bestScore_) {
+        if (score < bestScore_) {
             EvaluateIntoState();
             bestScore_ = s_.Score;
             s_.controls.OptiL3 = FormatLocal(s_.Score, "#0.0");
@@ -72,7 +103,6 @@ class Search {
             s_.controls.OptiLcnt = SignPos(s_.EvalCount);
             if (shared_.StopRequest) return false;  // shown, but not kept
             Keep();
-            scorer_.Refresh(s_);
         }
 
         if (block_ >= kEvaluationsPerYield) {
@@ -80,8 +110,6 @@ class Search {
             host_.Yield();
             s_.controls.OptiLcnt = SignPos(s_.EvalCount);
             if (shared_.StopRequest) return false;
-            // A choice the operator made for rows 11..20 enters the sets that follow.
-            scorer_.Refresh(s_);
             block_ = 0;
         }
         ++block_;
@@ -89,13 +117,13 @@ class Search {
     }
 
     void EvaluateIntoState() {
-        for (int j = 1; j <= 10; ++j) s_.RowShunt[j] = k_[j];
+        for (int j = 1; j <= 10; ++j) s_.RowShunt[j] = static_cast<int16_t>(ChoiceOf(set_, j));
         Evaluate(s_, true);
         stateHoldsSet_ = true;
     }
 
     void Keep() {
-        for (int j = 1; j <= 10; ++j) s_.BestShunt[n_][j] = k_[j];
+        for (int j = 1; j <= 10; ++j) s_.BestShunt[n_][j] = static_cast<int16_t>(ChoiceOf(set_, j));
         s_.BestMin = 1E+30;
         s_.BestMax = -1E+30;
         for (float v : s_.LinDevPpm) {
@@ -111,12 +139,12 @@ class Search {
     WindowHost& host_;
     const int n_;
     ShuntScorer scorer_;
-    ShuntSet k_{};  // shunt choice of rows 1..10
+    ShuntSet set_ = 0;  // the set being tried
     double bestScore_ = 1E+30;
     double storedScore_ = 0.0;  // score of the set in BestShunt(n)
     int block_ = 0;
     bool improved_ = false;
-    bool stateHoldsSet_ = false;  // the evaluation results in s_ are those of k_
+    bool stateHoldsSet_ = false;  // the evaluation results in s_ are those of set_
 };
 
 }  // namespace
