@@ -33,7 +33,7 @@ bool SameBits(const Array& a, const Array& b) {
 
 ShuntScorer::ShuntScorer()
     : keptGeneration_(kKeptSequences, 0),
-      kept_(std::make_unique_for_overwrite<Common[]>(kKeptSequences)) {}
+      kept_(std::make_unique_for_overwrite<Common[]>(kKeptSequences + kBatch)) {}
 
 bool ShuntScorer::Refresh(const LinearityState& state) {
     std::array<int16_t, 10> upper{};
@@ -50,12 +50,15 @@ bool ShuntScorer::Refresh(const LinearityState& state) {
     return true;
 }
 
-inline const ShuntScorer::Common& ShuntScorer::CommonOf(ShuntSet set, int key) {
+inline const ShuntScorer::Common& ShuntScorer::CommonOf(int i) {
+    const ShuntSet set = sets_[i];
+    const int key = keys_[i];
     if (keptGeneration_[key] == generation_) return kept_[key];
-    // Without a root of exactly 1 for "no shunt" C depends on more than the key.
+    // Without a root of exactly 1 for "no shunt" C depends on more than the key:
+    // each set of the batch gets its own.
     if (root_[0] != 1.0f) {
-        Fill(scratch_, set);
-        return scratch_;
+        Fill(kept_[kKeptSequences + i], set);
+        return kept_[kKeptSequences + i];
     }
     Fill(kept_[key], set);
     keptGeneration_[key] = generation_;
@@ -83,32 +86,40 @@ void ShuntScorer::Fill(Common& common, ShuntSet set) const {
 
 void ShuntScorer::ScoreFrom(int first, double bound) {
     first -= first % kLanes;
-    // All values first, and only then the arithmetic: a vector read right after
-    // the single writes that make it up would wait for them.
-    // The batch's values by row and group of lanes.
+    // The rows' values by row and group of lanes, all first and only then the
+    // arithmetic: a vector read right after the single writes that make it up
+    // would wait for them.
     constexpr int kGroups = kBatch / kLanes;
     Floats step[11][kGroups];
-    Floats upSum[11][kGroups];
+    const Common* commons[kBatch];
     const int end = (size_ + kLanes - 1) / kLanes * kLanes;
     for (int i = first; i < end; ++i) {
         const int j = std::min(i, size_ - 1);  // lanes past the end repeat the last set
-        const Common& common = CommonOf(sets_[j], keys_[j]);
-        for (int row = 1; row <= 10; ++row) {
+        const Common& common = CommonOf(j);
+        commons[i] = &common;
+        for (int row = 1; row <= 10; ++row)
             step[row][i / kLanes][i % kLanes] = common.step[row][ChoiceOf(sets_[j], row)];
-            upSum[row][i / kLanes][i % kLanes] = common.upSum[row];
-        }
     }
 
     for (int g = first / kLanes; g < end / kLanes; ++g) {
         Floats sumFirst = {};
         for (int row = 1; row <= 10; ++row) sumFirst += step[row][g];
-        const Floats s = sumFirst + upSum[10][g];
+        const Common* const* c = &commons[g * kLanes];
+        static_assert(kLanes == 8);
+        const auto upSum = [c](int i, Floats& lanes) {
+            lanes = Floats{c[0]->upSum[i], c[1]->upSum[i], c[2]->upSum[i], c[3]->upSum[i],
+                           c[4]->upSum[i], c[5]->upSum[i], c[6]->upSum[i], c[7]->upSum[i]};
+        };
+        Floats up;
+        upSum(10, up);
+        const Floats s = sumFirst + up;
 
         Floats down = {};
         Doubles score = {};
         for (int i = 1; i <= 10; ++i) {
             down += step[11 - i][g];
-            const Floats share = (down + upSum[i][g]) / s;
+            upSum(i, up);
+            const Floats share = (down + up) / s;
             const Doubles off =
                 __builtin_convertvector(share, Doubles) - 0.1 * static_cast<double>(i);
             const Doubles stored =

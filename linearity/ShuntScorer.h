@@ -80,18 +80,18 @@ class ShuntScorer {
         std::array<float, 11> upSum;
     };
 
-    const Common& CommonOf(ShuntSet set, int key);
+    const Common& CommonOf(int i);  // of the batch's set i
     void Fill(Common& common, ShuntSet set) const;
 
     RowValues reading2_{};
     ShuntTable factor_{};
     ShuntTable root_{};
     std::array<int16_t, 10> upperRows_{};  // choices of rows 11..20
-    // What is kept, by SequenceKey; valid while its generation is the current.
+    // What is kept, by SequenceKey (then one per set of the batch, for tables
+    // where the key does not tell C); valid while its generation is current.
     uint32_t generation_ = 1;
     std::vector<uint32_t> keptGeneration_;
     std::unique_ptr<Common[]> kept_;
-    Common scratch_{};  // when the key does not tell C
 
     std::array<ShuntSet, kBatch> sets_{};
     std::array<int, kBatch> keys_{};

@@ -34,7 +34,7 @@ class Search {
         grid.redraw = false;
 
         scorer_.Refresh(s_);
-        if (Descend(1, 0, 0, 0)) TryBatch();
+        if (n_ == 0 ? Leaf(0, 0) : Descend(1, 0, 0, 0)) TryBatch();
         if (!stateHoldsSet_) EvaluateIntoState();
 
         for (int row = 1; row <= 20; ++row) s_.RowShunt[row] = saved[row];
@@ -45,18 +45,22 @@ class Search {
 
   private:
     // Chooses k(level) and everything below it, 0 first, then 1..5; false once the
-    // search is to end. `set` holds the rows above, `key` their SequenceKey.
+    // search is to end. `set` holds the rows above, `key` their SequenceKey; at
+    // least one shunt is left.
     bool Descend(int level, int shunts, int key, ShuntSet set) {
-        // With no shunt left the rest of the rows take none: one set only.
-        if (level > 10 || shunts == n_) return !scorer_.Add(set, key) || TryBatch();
-        if (!Descend(level + 1, shunts, key, set)) return false;
+        // Once no shunt is left the rows below take none: one set only.
+        const bool last = level == 10 || shunts + 1 == n_;
+        if (level == 10 ? !Leaf(set, key) : !Descend(level + 1, shunts, key, set)) return false;
         for (int choice = 1; choice < kShuntChoices; ++choice) {
-            if (!Descend(level + 1, shunts + 1, SequenceKey(key, choice),
-                         WithChoice(set, level, choice)))
+            const ShuntSet next = WithChoice(set, level, choice);
+            const int nextKey = SequenceKey(key, choice);
+            if (last ? !Leaf(next, nextKey) : !Descend(level + 1, shunts + 1, nextKey, next))
                 return false;
         }
         return true;
     }
+
+    bool Leaf(ShuntSet set, int key) { return !scorer_.Add(set, key) || TryBatch(); }
 
     // The sets gathered so far, in the order met, each as if evaluated on its own.
     bool TryBatch() {

@@ -249,20 +249,22 @@ TEST_F(ShuntSearchTest, SameImprovementsAsTheStraightforwardSearch) {
         s.RowShunt[11 + y % 10] = static_cast<int16_t>(y * 7 % 6);
         s.RowShunt[1 + y % 10] = 5;
     };
-    const std::vector<std::pair<RowValues, bool>> cases = {{kSkewed, false},
-                                                           {Generated(3, 300), false},
-                                                           {ties, false},
-                                                           {late, false},
-                                                           {Generated(13, 250), true}};
+    enum Variant { kPlain, kOperator, kOddTables };
+    const std::vector<std::pair<RowValues, Variant>> cases = {
+        {kSkewed, kPlain}, {Generated(3, 300), kPlain},     {ties, kPlain},
+        {late, kPlain},    {Generated(13, 250), kOperator}, {Generated(17, 200), kOddTables}};
     for (size_t i = 0; i < cases.size(); ++i) {
         for (int n = 0; n <= 4; ++n) {
             SCOPED_TRACE(testing::Message() << "case " << i << ", n = " << n);
             LinearityState s = test::StateAfterRun(cases[i].first);
             YieldHook atYield = [](LinearityState&, int) {};
-            if (cases[i].second) {
+            if (cases[i].second == kOperator) {
                 s.RowShunt[12] = 3;
                 s.RowShunt[17] = 5;
                 atYield = operatorAtYields;
+            } else if (cases[i].second == kOddTables) {  // "no shunt" changes the divider too
+                s.ShuntFactor[0] = 0.99997f;
+                s.ShuntRoot[0] = 0.9999985f;
             }
             const Plain plain = PlainSearch(s, n, atYield);
 
