@@ -18,10 +18,10 @@ using Floats = float __attribute__((vector_size(kLanes * sizeof(float))));
 using Doubles = double __attribute__((vector_size(kLanes * sizeof(double))));
 
 bool AllAtLeast(const Doubles& values, double bound) {
-    for (int lane = 0; lane < kLanes; ++lane) {
-        if (!(values[lane] >= bound)) return false;
-    }
-    return true;
+    const auto atLeast = values >= bound;  // per lane all ones or zero
+    auto all = atLeast[0];
+    for (int lane = 1; lane < kLanes; ++lane) all &= atLeast[lane];
+    return all != 0;
 }
 
 template <typename Array>
