@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <bit>
 #include <functional>
+#include <tuple>
 #include <vector>
 
 namespace t720::linearity {
@@ -187,12 +188,7 @@ TEST_F(ShuntSearchTest, StopAtTheFirstImprovementLeavesNoLine) {
 }
 
 // One improvement as the window shows it: the score's bits, rows 1..10, EvalCount.
-struct Improvement {
-    uint64_t score;
-    std::array<int16_t, 11> set;
-    int32_t evalCount;
-    bool operator==(const Improvement&) const = default;
-};
+using Improvement = std::tuple<uint64_t, std::array<int16_t, 11>, int32_t>;
 using YieldHook = std::function<void(LinearityState&, int)>;
 
 // The straightforward search: Evaluate for every set with at most n shunts, k1
@@ -279,7 +275,7 @@ TEST_F(ShuntSearchTest, SameImprovementsAsTheStraightforwardSearch) {
             SearchShunts(s, shared_, host_, n);
 
             EXPECT_EQ(shown, plain.improvements);
-            EXPECT_EQ(s.BestShunt[n], plain.improvements.back().set);
+            EXPECT_EQ(s.BestShunt[n], std::get<1>(plain.improvements.back()));
             const auto [lo, hi] =
                 std::minmax_element(plain.best.LinDevPpm.begin(), plain.best.LinDevPpm.end());
             EXPECT_EQ(s.controls.OptiL1[n], SummaryLine(n, plain.best.Score, *hi, *lo));
