@@ -6,6 +6,8 @@
 // search compares scores strictly, so one rounding more or less can change which
 // shunt set wins. Float where the calibrator program computed in single precision,
 // double where in double, operation by operation; never contracted into FMAs.
+// ShuntScorer repeats the steps that lead to Score for the search; a change here
+// belongs there too (the search's test compares it with plain evaluations).
 #pragma once
 
 #include "linearity/Shunts.h"

@@ -1,7 +1,10 @@
 #include "linearity/ShuntSearch.h"
 
 #include "linearity/ShowResults.h"
+#include "linearity/ShuntScorer.h"
 #include "link/NumberText.h"
+
+#include <algorithm>
 
 namespace t720::linearity {
 
@@ -30,7 +33,9 @@ class Search {
         GridModel& grid = s_.controls.Results;
         grid.redraw = false;
 
-        Descend(1, 0);
+        scorer_.Refresh(s_);
+        if (n_ == 0 ? Leaf(0, 0) : Descend(1, 0, 0, 0)) TryBatch();
+        if (!stateHoldsSet_) EvaluateIntoState();
 
         for (int row = 1; row <= 20; ++row) s_.RowShunt[row] = saved[row];
         s_.controls.OptiL1[n_] =
@@ -39,24 +44,59 @@ class Search {
     }
 
   private:
-    // Chooses k(level) and everything below it; false once the search is to end.
-    bool Descend(int level, int shunts) {
-        for (int16_t choice = 0; choice < kShuntChoices; ++choice) {
-            const int count = shunts + (choice != 0 ? 1 : 0);
-            if (count > n_) continue;
-            k_[level] = choice;
-            const bool goOn = level == 10 ? Try() : Descend(level + 1, count);
-            if (!goOn) return false;
+    // Chooses k(level) and everything below it, 0 first, then 1..5; false once the
+    // search is to end. `set` holds the rows above, `key` their SequenceKey; at
+    // least one shunt is left.
+    bool Descend(int level, int shunts, int key, ShuntSet set) {
+        // Once no shunt is left the rows below take none: one set only.
+        const bool last = level == 10 || shunts + 1 == n_;
+        if (level == 10 ? !Leaf(set, key) : !Descend(level + 1, shunts, key, set)) return false;
+        for (int choice = 1; choice < kShuntChoices; ++choice) {
+            const ShuntSet next = WithChoice(set, level, choice);
+            const int nextKey = SequenceKey(key, choice);
+            if (last ? !Leaf(next, nextKey) : !Descend(level + 1, shunts + 1, nextKey, next))
+                return false;
         }
         return true;
     }
 
-    bool Try() {
-        ++s_.EvalCount;
-        for (int j = 1; j <= 10; ++j) s_.RowShunt[j] = k_[j];
-        Evaluate(s_, true);
+    bool Leaf(ShuntSet set, int key) { return !scorer_.Add(set, key) || TryBatch(); }
 
-        if (s_.Score < bestScore_) {
+    // The sets gathered so far, in the order met, each as if evaluated on its own.
+    bool TryBatch() {
+        const int size = scorer_.size();
+        scorer_.ScoreFrom(0, bestScore_);
+        for (int i = 0; i < size; ++i) {
+            // Sets that neither improve nor reach a yield are only counted.
+            const int quietEnd = std::min(size, i + kEvaluationsPerYield - block_);
+            int j = i;
+            while (j < quietEnd && !(scorer_.score(j) < bestScore_)) ++j;
+            if (j > i) {
+                s_.EvalCount += j - i;
+                block_ += j - i;
+                set_ = scorer_.set(j - 1);
+                stateHoldsSet_ = false;
+                if (j == size) break;
+            }
+            i = j;
+            set_ = scorer_.set(i);
+            if (!Try(scorer_.score(i))) return false;
+            // The window had its say: a choice the operator made for rows 11..20
+            // enters the sets that follow.
+            if (scorer_.Refresh(s_)) scorer_.ScoreFrom(i + 1, bestScore_);
+        }
+        scorer_.Clear();
+        return true;
+    }
+
+    // Only the score is computed per set; the state gets the whole evaluation of a
+    // set when the window may look at it: on an improvement, at a yield and at the
+    // end, so that it always shows what evaluating every set would have left.
+    bool Try(double score) {
+        ++s_.EvalCount;
+        stateHoldsSet_ = false;
+        if (score < bestScore_) {
+            EvaluateIntoState();
             bestScore_ = s_.Score;
             s_.controls.OptiL3 = FormatLocal(s_.Score, "#0.0");
             ShowResults(s_, host_, true);
@@ -70,6 +110,7 @@ class Search {
         }
 
         if (block_ >= kEvaluationsPerYield) {
+            if (!stateHoldsSet_) EvaluateIntoState();
             host_.Yield();
             s_.controls.OptiLcnt = SignPos(s_.EvalCount);
             if (shared_.StopRequest) return false;
@@ -79,8 +120,14 @@ class Search {
         return true;
     }
 
+    void EvaluateIntoState() {
+        for (int j = 1; j <= 10; ++j) s_.RowShunt[j] = static_cast<int16_t>(ChoiceOf(set_, j));
+        Evaluate(s_, true);
+        stateHoldsSet_ = true;
+    }
+
     void Keep() {
-        for (int j = 1; j <= 10; ++j) s_.BestShunt[n_][j] = k_[j];
+        for (int j = 1; j <= 10; ++j) s_.BestShunt[n_][j] = static_cast<int16_t>(ChoiceOf(set_, j));
         s_.BestMin = 1E+30;
         s_.BestMax = -1E+30;
         for (float v : s_.LinDevPpm) {
@@ -95,11 +142,13 @@ class Search {
     SharedState& shared_;
     WindowHost& host_;
     const int n_;
-    std::array<int16_t, 11> k_{};  // shunt choice of rows 1..10
+    ShuntScorer scorer_;
+    ShuntSet set_ = 0;  // the set being tried
     double bestScore_ = 1E+30;
     double storedScore_ = 0.0;  // score of the set in BestShunt(n)
     int block_ = 0;
     bool improved_ = false;
+    bool stateHoldsSet_ = false;  // the evaluation results in s_ are those of set_
 };
 
 }  // namespace

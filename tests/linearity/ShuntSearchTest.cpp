@@ -7,6 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
+#include <functional>
+#include <tuple>
+#include <vector>
+
 namespace t720::linearity {
 namespace {
 
@@ -179,6 +185,105 @@ TEST_F(ShuntSearchTest, StopAtTheFirstImprovementLeavesNoLine) {
     EXPECT_EQ(s.EvalCount, 1);
     EXPECT_EQ(s.controls.OptiL1[1], "");
     EXPECT_EQ(s.controls.OptiLcnt, " 1");
+}
+
+// One improvement as the window shows it: the score's bits, rows 1..10, EvalCount.
+using Improvement = std::tuple<uint64_t, std::array<int16_t, 11>, int32_t>;
+using YieldHook = std::function<void(LinearityState&, int)>;
+
+// The straightforward search: Evaluate for every set with at most n shunts, k1
+// outermost, and atYield(state, y) after evaluation 1 + 389 y.
+struct Plain {
+    std::vector<Improvement> improvements;
+    EvalResult best;
+    EvalResult last;
+};
+Plain PlainSearch(LinearityState s, int n, const YieldHook& atYield) {
+    Plain p;
+    std::array<int16_t, 11> k{};
+    int32_t count = 0;
+    std::function<void(int, int)> descend = [&](int level, int shunts) {
+        for (int16_t c = 0; c < kShuntChoices; ++c) {
+            if (shunts + (c != 0) > n) continue;
+            k[level] = c;
+            if (level < 10) {
+                descend(level + 1, shunts + (c != 0));
+                continue;
+            }
+            std::copy(k.begin() + 1, k.end(), s.RowShunt.begin() + 1);
+            p.last = Evaluate(s.Reading2, s.ShuntFactor, s.ShuntRoot, s.RowShunt, true);
+            if (p.last.Score < (p.improvements.empty() ? 1E+30 : p.best.Score)) {
+                p.best = p.last;
+                p.improvements.push_back({std::bit_cast<uint64_t>(p.last.Score), k, count + 1});
+            }
+            if (++count % 389 == 1 && count > 1) atYield(s, count / 389);
+        }
+    };
+    descend(1, 0);
+    return p;
+}
+
+// Readings of 0.5 V off by up to ±spread ppm, a fixed pseudo-random sequence.
+RowValues Generated(uint32_t seed, double spread) {
+    RowValues r{};
+    for (int row = 1; row <= 20; ++row) {
+        seed = seed * 1664525u + 1013904223u;
+        r[row] = static_cast<float>(0.5 * (1 + (seed / 4294967296.0 * 2 - 1) * spread * 1e-6));
+    }
+    return r;
+}
+
+TEST_F(ShuntSearchTest, SameImprovementsAsTheStraightforwardSearch) {
+    // On rows at 0 V a shunt changes only the common factor: the same shunts on
+    // other zero rows score the same.
+    RowValues ties = Generated(7, 200);
+    std::fill(ties.begin() + 1, ties.begin() + 10, 0.0f);
+    RowValues late = Generated(11, 40);  // the strongest shunt belongs on row 1
+    late[1] *= 1.0012f;
+    // At yields the operator picks shunts for rows 11..20, and in vain for 1..10.
+    const YieldHook operatorAtYields = [](LinearityState& s, int y) {
+        s.RowShunt[11 + y % 10] = static_cast<int16_t>(y * 7 % 6);
+        s.RowShunt[1 + y % 10] = 5;
+    };
+    enum Variant { kPlain, kOperator, kOddTables };
+    const std::vector<std::pair<RowValues, Variant>> cases = {
+        {kSkewed, kPlain}, {Generated(3, 300), kPlain},     {ties, kPlain},
+        {late, kPlain},    {Generated(13, 250), kOperator}, {Generated(17, 200), kOddTables}};
+    for (size_t i = 0; i < cases.size(); ++i) {
+        for (int n = 0; n <= 4; ++n) {
+            SCOPED_TRACE(testing::Message() << "case " << i << ", n = " << n);
+            LinearityState s = test::StateAfterRun(cases[i].first);
+            YieldHook atYield = [](LinearityState&, int) {};
+            if (cases[i].second == kOperator) {
+                s.RowShunt[12] = 3;
+                s.RowShunt[17] = 5;
+                atYield = operatorAtYields;
+            } else if (cases[i].second == kOddTables) {  // "no shunt" changes the divider too
+                s.ShuntFactor[0] = 0.99997f;
+                s.ShuntRoot[0] = 0.9999985f;
+            }
+            const Plain plain = PlainSearch(s, n, atYield);
+
+            std::vector<Improvement> shown;
+            host_.onRepaintGrid = [&] {
+                std::array<int16_t, 11> set{};
+                std::copy(s.RowShunt.begin() + 1, s.RowShunt.begin() + 11, set.begin() + 1);
+                shown.push_back({std::bit_cast<uint64_t>(s.Score), set, s.EvalCount});
+            };
+            int yields = 0;
+            host_.onYield = [&] { atYield(s, ++yields); };
+            SearchShunts(s, shared_, host_, n);
+
+            EXPECT_EQ(shown, plain.improvements);
+            EXPECT_EQ(s.BestShunt[n], std::get<1>(plain.improvements.back()));
+            const auto [lo, hi] =
+                std::minmax_element(plain.best.LinDevPpm.begin(), plain.best.LinDevPpm.end());
+            EXPECT_EQ(s.controls.OptiL1[n], SummaryLine(n, plain.best.Score, *hi, *lo));
+            // The results fields hold the last set tried.
+            EXPECT_EQ(std::bit_cast<uint64_t>(s.Score), std::bit_cast<uint64_t>(plain.last.Score));
+            EXPECT_EQ(s.Reading1, plain.last.Reading1);
+        }
+    }
 }
 
 struct PadCase {
