@@ -1,6 +1,7 @@
 #include "remote/ControlServer.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 #include <QTimer>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace t720::remote {
 
@@ -104,6 +106,7 @@ void ControlServer::Accept() {
             ::close(fd);  // another user's process: not a word
             continue;
         }
+        if (clients_.size() >= kMaxClients) DropClosed();
         if (clients_.size() >= kMaxClients) {
             const std::string reply = ErrorReply("too_many_clients", "too many clients connected");
             (void)!send(fd, reply.data(), reply.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -240,6 +243,20 @@ void ControlServer::FinishIfDone(ClientId id) {
     if (it == clients_.end()) return;
     const Client& c = *it->second;
     if (c.ended && !c.busy && c.out.empty() && c.in.find('\n') == std::string::npos) Drop(id);
+}
+
+void ControlServer::DropClosed() {
+    // Clients that have closed their connection whose end has not been read yet
+    // (a script that runs t720-ctl after t720-ctl ends faster than we read).
+    std::vector<pollfd> fds;
+    std::vector<ClientId> ids;
+    for (const auto& [id, c] : clients_) {
+        fds.push_back({c->fd, 0, 0});
+        ids.push_back(id);
+    }
+    if (poll(fds.data(), fds.size(), 0) <= 0) return;
+    for (size_t i = 0; i < fds.size(); ++i)
+        if (fds[i].revents & (POLLHUP | POLLERR)) Drop(ids[i]);
 }
 
 void ControlServer::Drop(ClientId id) {

@@ -58,6 +58,7 @@ class ControlServer {
     void WriteTo(ClientId id);
     bool Send(Client& c, std::string_view bytes);  // false: the client must go
     void FinishIfDone(ClientId id);
+    void DropClosed();  // those whose peer has closed both ways
     void Drop(ClientId id);
 
     std::function<void(ClientId, const Request&)> request_;
