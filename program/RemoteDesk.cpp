@@ -1,5 +1,6 @@
 #include "program/RemoteDesk.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace t720 {
@@ -50,8 +51,9 @@ void RemoteDesk::Handle(ClientId client, const Request& request) {
     Apply(request);
     // The handlers ask for an immediate pass; so does a request whose state was
     // already in effect, so that its reply carries a verdict of its own.
-    for (const Waiting& w : waiting_)
-        if (w.client == client && s_.LinkState == kLinkConnected) s_.TickCountdown = 1;
+    const bool unanswered = std::any_of(waiting_.begin(), waiting_.end(),
+                                        [&](const Waiting& w) { return w.client == client; });
+    if (unanswered && s_.LinkState == kLinkConnected) s_.TickCountdown = 1;
 }
 
 std::string RemoteDesk::Refusal(const Request& r) const {
