@@ -130,6 +130,15 @@ StoredProperties SettingsFile::Load() {
     return p;
 }
 
+bool SettingsFile::Flag(const char* key, bool fallback) {
+    if (unreadable_) return fallback;
+    const QString text = store_->value(QString::fromLatin1(key)).toString().trimmed().toLower();
+    if (text == u"false" || text == u"off") return false;
+    if (text == u"true" || text == u"on") return true;
+    const auto n = StoredWholeNumber(text, INT32_MIN, INT32_MAX);
+    return n ? *n != 0 : fallback;
+}
+
 bool SettingsFile::Save(const SharedState& s) {
     if (unreadable_) return false;
     auto write = [&](const char* key, int64_t value) {

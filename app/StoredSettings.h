@@ -38,6 +38,11 @@ class SettingsFile {
     // T720Proze, T720COMxincr. False when they could not be kept.
     bool Save(const SharedState& s);
 
+    // A switch outside "Properties" (key "Section/Name"): 0, "false" or "off" is
+    // off, any other whole number, "true" or "on" is on; missing or anything else
+    // gives `fallback`.
+    bool Flag(const char* key, bool fallback);
+
     // What the operator should know about the file ("" when all is well).
     const std::string& Note() const { return note_; }
     QString Path() const { return store_->fileName(); }

@@ -4,15 +4,12 @@
 //   build/bin/bench_startup [seconds of polling, default 5]
 #include <signal.h>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <fstream>
 
 #include "app/Clock.h"
-#include "sim/BenchServer.h"
-#include "tests/support/ChildProcess.h"
+#include "bench/ProgramOnBench.h"
 
 namespace {
 
@@ -35,20 +32,9 @@ int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::max(1.0, std::atof(argv[1])) : 5.0;
     QTemporaryDir dir;
 
-    t720::sim::BenchOptions options;
-    options.usbSocket = dir.filePath("bench.sock").toStdString();
-    t720::sim::BenchServer bench(options);
-    bench.Start();
-
-    QDir().mkpath(dir.filePath("config/ZORTorT720"));
-    t720::test::ChildProcess program({t720::test::BuiltProgram("t720"),
-                                      {},
-                                      {{"QT_QPA_PLATFORM", "offscreen"},
-                                       {"XDG_CONFIG_HOME", dir.filePath("config").toStdString()},
-                                       {"XDG_DATA_HOME", dir.filePath("data").toStdString()},
-                                       {"XDG_RUNTIME_DIR", dir.path().toStdString()},
-                                       {"T720_BENCH_SOCKET", options.usbSocket}},
-                                      {}});
+    t720::bench::ProgramOnBench run(dir);
+    t720::sim::BenchServer& bench = run.bench;
+    t720::test::ChildProcess& program = run.program;
     const double start = t720::RealClock().Now();
     // The first pass sends the probe (K1A, K1B) and the first poll (K1A, K1B).
     if (!program.Started() || !bench.WaitForReceived(4, std::chrono::seconds(30))) {

@@ -32,9 +32,40 @@ Program::~Program() = default;
 void Program::Start(const std::string& commandLine) {
     panel_.Startup(settings_, commandLine);
     if (!settings_.Note().empty()) std::fprintf(stderr, "t720: %s\n", settings_.Note().c_str());
+    if (settings_.Flag("Remote/Enabled", true)) StartRemote();
     window_.Render();
     window_.show();
     window_.StartTimer();
+}
+
+void Program::StartRemote() {
+    remote_ = std::make_unique<RemoteDesk>(
+        state_, panel_, supervisor_,
+        RemoteDesk::Hooks{
+            [this] { return RemoteRefusal(); },
+            [this] {
+                return state_.LinkState == kLinkLinearityRun ||
+                       state_.LinkState == kLinkRedisplay || (results_ && results_->Busy());
+            },
+            [this] { return results_ && results_->Searching(); }, [this] { window_.Render(); }});
+    supervisor_.SetPassObserver([this](bool polled) { remote_->PassSeen(polled); });
+    if (const std::string why = remote_->Start(remote::DefaultSocketPlace()); !why.empty()) {
+        std::fprintf(stderr, "t720: remote control is off: %s\n", why.c_str());
+        supervisor_.SetPassObserver({});
+        remote_.reset();
+    }
+}
+
+std::string Program::RemoteRefusal() {
+    // The panel is out of the operator's use from the start of a linearity run to
+    // its stop, and while the shunt search holds the thread.
+    if (results_ && results_->Searching()) return "the shunt search is running";
+    if (state_.LinkState == kLinkLinearityRun || state_.LinkState == kLinkRedisplay ||
+        (results_ && results_->Busy()))
+        return "a linearity run is in progress";
+    if (!panel_.Model().enabled) return "the main window is switched off";
+    if (supervisor_.InPass()) return "a supervision pass is running";
+    return {};
 }
 
 frmResults& Program::LinearityWindow() {

@@ -18,6 +18,7 @@
 #include "link/UsbCalLibrary.h"
 #include "panel/MainPanel.h"
 #include "panel/frmTor720.h"
+#include "program/RemoteDesk.h"
 #include "program/SignalWatcher.h"
 #include "supervision/Supervisor.h"
 
@@ -47,8 +48,15 @@ class Program {
     frmResults& LinearityWindow();
     // The linearity window, or nullptr while no run has needed it.
     frmResults* LinearityWindowIfMade() { return results_.get(); }
+    // The control socket's desk; nullptr while remote control is off.
+    RemoteDesk* Remote() { return remote_.get(); }
+    // Why the operator's panel is out of use now, so that a remote set is refused
+    // ("" while it is in use).
+    std::string RemoteRefusal();
 
   private:
+    void StartRemote();
+
     // In the order they are made; each is destroyed before those it refers to.
     Clock& clock_;
     SharedState state_;
@@ -63,6 +71,7 @@ class Program {
     frmTor720 window_;
     SettingsFile settings_;
     SignalWatcher signalWatcher_;
+    std::unique_ptr<RemoteDesk> remote_;  // made by Start unless [Remote] Enabled=0
 };
 
 }  // namespace t720

@@ -13,6 +13,20 @@ constexpr const char* kIndicator[4] = {"Data transfer: |", "Data transfer: /", "
 
 }  // namespace
 
+const char* FaultText(int32_t linkType, int32_t answerStatus) {
+    const bool usb = linkType == kLinkUsb;
+    switch (answerStatus) {
+        case kAnswerCondition:
+            return "T720 bell !";
+        case kAnswerNone:
+            return usb ? "No T720 connected to USB bus !" : "No answer from T720";
+        case kAnswerEmpty:
+            return usb ? "No answer from USB bus !" : nullptr;
+        default:
+            return nullptr;
+    }
+}
+
 Supervisor::Supervisor(SharedState& state, Calibrator& calibrator, MainWindowPort& window,
                        std::function<LinearityPort&()> linearity)
     : s_(state), cal_(calibrator), win_(window), linearityFactory_(std::move(linearity)) {}
@@ -36,14 +50,18 @@ void Supervisor::Pass() {
     // Each step hands over to the next within the same pass.
     if (s_.LinkState == kLinkSearching) DiscoveryStep();
     if (s_.LinkState == kLinkFound) ConnectionStep();
-    if (s_.LinkState == kLinkConnected) {
+    const bool polled = s_.LinkState == kLinkConnected;
+    if (polled) {
         if (s_.SetupPhase == 0) SetupStep();
         cal_.SendSetting(s_.BeepOn);
         if (!s_.StopRequest) FaultReport();
+        // Before a run that this pass may start holds it.
+        if (passObserver_) passObserver_(true);
         if (s_.ScanRequest) s_.LinkState = kLinkLinearityRun;
     }
     if (s_.LinkState == kLinkLinearityRun) RunStep();
     if (s_.LinkState == kLinkRedisplay) RedisplayStep();
+    if (!polled && passObserver_) passObserver_(false);
 }
 
 void Supervisor::DiscoveryStep() {
@@ -161,28 +179,11 @@ void Supervisor::SetupStep() {
 
 void Supervisor::FaultReport() {
     win_.HideTextremo();
-    const int32_t status = s_.AnswerStatus;
-    if (s_.LinkType == kLinkUsb) {
-        switch (status) {
-            case kAnswerLibraryFailed:
-                s_.LinkState = kLinkSearching;
-                break;
-            case kAnswerCondition:
-                win_.ShowTextremo("T720 bell !");
-                break;
-            case kAnswerNone:
-                win_.ShowTextremo("No T720 connected to USB bus !");
-                break;
-            case kAnswerEmpty:
-                win_.ShowTextremo("No answer from USB bus !");
-                break;
-            default:
-                break;
-        }
+    if (s_.LinkType == kLinkUsb && s_.AnswerStatus == kAnswerLibraryFailed) {
+        s_.LinkState = kLinkSearching;  // the next pass searches again
         return;
     }
-    if (status == kAnswerCondition) win_.ShowTextremo("T720 bell !");
-    if (status == kAnswerNone) win_.ShowTextremo("No answer from T720");
+    if (const char* text = FaultText(s_.LinkType, s_.AnswerStatus)) win_.ShowTextremo(text);
 }
 
 LinearityPort* Supervisor::Linearity() {

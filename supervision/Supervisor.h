@@ -13,6 +13,10 @@
 
 namespace t720 {
 
+// The calibrator message that a verdict (AnswerStatus) shows in `Textremo` on the
+// given link; nullptr for a verdict that shows none.
+const char* FaultText(int32_t linkType, int32_t answerStatus);
+
 class Supervisor {
   public:
     // `linearity` creates (once) and returns the linearity window; it is called only
@@ -37,6 +41,12 @@ class Supervisor {
     // Right mouse button on the COM2 button: the next port number, COM2..COM9.
     void CommandCOM2RightPress();
 
+    // Told once a pass: right after its poll has been judged (true; the verdict is
+    // in AnswerStatus), or at the end of a pass that sent nothing (false).
+    void SetPassObserver(std::function<void(bool polled)> observer) {
+        passObserver_ = std::move(observer);
+    }
+
     bool InPass() const { return inPass_; }
     // The identification text of the calibrator of the current connection (kept
     // from the pass that found it), for the records of a linearity run.
@@ -59,6 +69,7 @@ class Supervisor {
     Calibrator& cal_;
     MainWindowPort& win_;
     std::function<LinearityPort&()> linearityFactory_;
+    std::function<void(bool)> passObserver_;
     std::string idText_;  // identification obtained by this pass's discovery step
     std::string connectedId_;
     bool inPass_ = false;

@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
     const QByteArray base = home.path().toLocal8Bit();
     setenv("XDG_CONFIG_HOME", (base + "/config").constData(), 1);
     setenv("XDG_DATA_HOME", (base + "/data").constData(), 1);
+    setenv("XDG_RUNTIME_DIR", base.constData(), 1);  // the control socket's place; 0700
     if (!getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     TestApplication app(argc, argv);
     return RUN_ALL_TESTS();

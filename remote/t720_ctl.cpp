@@ -1,0 +1,193 @@
+// t720-ctl: asks the running t720 program to set the calibrator, or tells its
+// state, through the program's control socket. The program stays the one owner of
+// the calibrator; this only talks to it.
+//
+// Exit status: 0 done (a setting accepted by the calibrator), 1 refused or not
+// accepted, 2 wrong arguments, 3 the program cannot be reached or does not answer.
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "remote/Protocol.h"
+#include "remote/SocketPlace.h"
+
+namespace {
+
+using namespace t720::remote;
+
+constexpr const char* kUsage =
+    "usage: t720-ctl set [--channel N] [--range N] [--percent P]\n"
+    "       t720-ctl beep on|off\n"
+    "       t720-ctl ready on|off\n"
+    "       t720-ctl load on|off\n"
+    "       t720-ctl status [--json]\n"
+    "       t720-ctl wait-connected [--timeout SECONDS]   (default 10)\n"
+    "P is the output in percent of full scale, -100..100 in steps of 10; its sign\n"
+    "is the output's sign. --json prints the program's reply as it is.\n";
+
+// A reply that must come within this, however slow the calibrator's line.
+constexpr double kReplyPatience = 10.0;
+constexpr size_t kMaxReply = 64 * 1024;
+
+int Fail(int status, const std::string& why) {
+    std::fprintf(stderr, "t720-ctl: %s\n", why.c_str());
+    return status;
+}
+
+struct Invocation {
+    std::string line;
+    bool json = false;
+    double patience = kReplyPatience;
+};
+
+// The request line for the arguments; nullopt (after saying why) when they are wrong.
+std::optional<Invocation> FromArguments(std::vector<std::string> args) {
+    Invocation inv;
+    inv.json = std::erase(args, std::string("--json")) > 0;
+    if (args.empty()) return std::nullopt;
+    const std::string verb = args[0];
+    inv.line = verb;
+    double seconds = 10.0;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool valued = i + 1 < args.size();
+        if (verb == "set" && valued && (a == "--channel" || a == "--range" || a == "--percent")) {
+            inv.line += " " + a.substr(2) + "=" + args[++i];
+        } else if (verb == "wait-connected" && valued && a == "--timeout") {
+            inv.line += " " + args[++i];
+            seconds = std::atof(args[i].c_str());
+        } else if ((verb == "beep" || verb == "ready" || verb == "load") && args.size() == 2) {
+            inv.line += " " + a;
+        } else {
+            std::fprintf(stderr, "t720-ctl: unexpected argument \"%s\"\n", a.c_str());
+            return std::nullopt;
+        }
+    }
+    if (verb == "wait-connected" && args.size() == 1) inv.line += " 10";
+    if (verb == "wait-connected") inv.patience = seconds + kReplyPatience;
+    // What the program would refuse as malformed is a usage error here.
+    if (const Parsed p = ParseRequest(inv.line); !p.request) {
+        std::fprintf(stderr, "t720-ctl: %s\n", p.error.c_str());
+        return std::nullopt;
+    }
+    return inv;
+}
+
+// Sends the line and waits for one reply line, in poll() with the time that is
+// left. The reply, or "" after saying why there is none.
+std::string Exchange(const std::string& line, double patience, int& status) {
+    status = 3;
+    const SocketPlace place = DefaultSocketPlace();
+    if (const std::string why = CheckPrivateDir(place.dir, false); !why.empty()) {
+        Fail(3, "cannot reach the program: " + why);
+        return {};
+    }
+    sockaddr_un address{};
+    if (!SocketAddress(place.socket, address)) {
+        Fail(3, "the socket path is too long: " + place.socket);
+        return {};
+    }
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0 || connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        Fail(3, "the program does not serve " + place.socket + " (" + std::strerror(errno) +
+                    "); is t720 running, with [Remote] Enabled=1?");
+        if (fd >= 0) close(fd);
+        return {};
+    }
+    const std::string request = line + "\n";
+    std::string reply;
+    if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
+        static_cast<ssize_t>(request.size())) {
+        using Clock = std::chrono::steady_clock;
+        const auto deadline = Clock::now() + std::chrono::duration<double>(patience);
+        char buffer[4096];
+        while (reply.find('\n') == std::string::npos && reply.size() < kMaxReply) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            pollfd p{fd, POLLIN, 0};
+            if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count()) + 1) <= 0) break;
+            const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+            if (n <= 0) break;
+            reply.append(buffer, static_cast<size_t>(n));
+        }
+    }
+    close(fd);
+    const size_t lf = reply.find('\n');
+    if (lf == std::string::npos) {
+        Fail(3, "no reply from the program");
+        return {};
+    }
+    status = 0;
+    return reply.substr(0, lf);
+}
+
+std::string Text(const QJsonValue& v) {
+    if (v.isDouble()) return QString::number(v.toDouble(), 'g', 12).toStdString();
+    return v.toString().toStdString();
+}
+
+void PrintStatus(const QJsonObject& o) {
+    auto on = [&](const char* key) { return o[key].toBool() ? "on" : "off"; };
+    std::string table;
+    for (const QJsonValue& v : o["range_table"].toArray()) table += Text(v) + " ";
+    const std::string refused = Text(o["sets_refused"]);
+    std::printf("Link:          %s, %s\n", Text(o["link"]).c_str(), Text(o["state"]).c_str());
+    std::printf("Calibrator:    SNo %s, ID %s\n", Text(o["serial"]).c_str(),
+                Text(o["identification"]).c_str());
+    std::printf("Variant:       %d channels, %d ranges (%smV/V)\n", o["channels"].toInt(),
+                o["ranges"].toInt(), table.c_str());
+    std::printf("Setting:       channel %d, range %d (%s mV/V), %s%d %% = %s mV/V%s\n",
+                o["channel"].toInt(), o["range"].toInt(), Text(o["full_scale"]).c_str(),
+                Text(o["sign"]).c_str(), std::abs(o["percent"].toInt()), Text(o["output"]).c_str(),
+                o["half_bridge"].toBool() ? ", half bridge" : "");
+    std::printf("Commands:      ready %s, beep %s, load %s%s\n", on("ready"), on("beep"),
+                o["load"].toBool() ? "high" : "low",
+                o["load_toggle"].toBool() ? "" : " (no load toggle)");
+    std::printf("Last verdict:  %d, %s\n", o["answer_status"].toInt(), Text(o["meaning"]).c_str());
+    std::printf("Linearity:     %s\n", o["search"].toBool()          ? "shunt search running"
+                                       : o["linearity_run"].toBool() ? "run in progress"
+                                                                     : "idle");
+    std::printf("Remote sets:   %s\n", refused.empty() ? "taken" : ("refused: " + refused).c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    const std::optional<Invocation> inv = FromArguments(args);
+    if (!inv) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    int status = 0;
+    const std::string reply = Exchange(inv->line, inv->patience, status);
+    if (status != 0) return status;
+    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(reply)).object();
+    if (o.isEmpty()) return Fail(3, "unreadable reply: " + reply);
+    if (inv->json) std::printf("%s\n", reply.c_str());
+    if (!o["ok"].toBool()) return Fail(1, Text(o["error"]));
+    if (inv->json) return 0;
+    if (args[0] == "status")
+        PrintStatus(o);
+    else if (args[0] == "wait-connected")
+        std::printf("connected\n");
+    else
+        std::printf("%s\n", Text(o["meaning"]).c_str());
+    return 0;
+}

@@ -1,0 +1,193 @@
+// The control socket against the whole program in this process and the bench:
+// sets that reach the calibrator and come back with the verdict of their pass,
+// refusals that change nothing, clients that dawdle, crowd or are someone else,
+// and t720-ctl itself.
+#include <gmock/gmock.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <map>
+#include <tuple>
+
+#include "remote/SocketPlace.h"
+#include "tests/drills/FaultDrill.h"
+
+namespace t720::drill {
+namespace {
+
+using ::testing::HasSubstr;
+
+class RemoteDrill : public FaultDrill {
+  protected:
+    ~RemoteDrill() override {
+        for (int fd : fds_) close(fd);
+    }
+    void StartOnUsb() {
+        StartBench({.usbSocket = usbSocket});
+        StartProgram();
+        ASSERT_TRUE(Connected()) << Model().txtMessages;
+    }
+    int Connect() {
+        sockaddr_un address{};
+        remote::SocketAddress(remote::DefaultSocketPlace().socket, address);
+        const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        fds_.push_back(fd);
+        return fd;
+    }
+    void Send(int fd, const std::string& bytes) {
+        ASSERT_EQ(send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(bytes.size()));
+    }
+    // The next reply line, the program running until it has come ("" if it does not).
+    std::string Reply(int fd) {
+        std::string& in = received_[fd];
+        RunUntil([&] {
+            char buffer[4096];
+            for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;) in.append(buffer, n);
+            return in.find('\n') != std::string::npos;
+        });
+        const size_t lf = in.find('\n');
+        const std::string line = in.substr(0, lf);
+        in.erase(0, lf == std::string::npos ? lf : lf + 1);
+        return line;
+    }
+    std::string Ask(int fd, const std::string& line) {
+        Send(fd, line + "\n");
+        return Reply(fd);
+    }
+    // t720-ctl's exit status and output, the program running meanwhile.
+    std::pair<std::optional<int>, std::string> Ctl(std::vector<std::string> args) {
+        test::ChildProcess ctl({test::BuiltProgram("t720-ctl"), std::move(args)});
+        std::optional<int> status;
+        RunUntil([&] { return (status = ctl.Wait(std::chrono::milliseconds(0))).has_value(); });
+        return {status, ctl.Output()};
+    }
+
+    std::vector<int> fds_;
+    std::map<int, std::string> received_;
+};
+
+TEST_F(RemoteDrill, SetTakesThePanelsWayAndRepliesWithTheVerdictOfItsPass) {
+    ASSERT_NO_FATAL_FAILURE(StartOnUsb());
+    const int fd = Connect();
+    EXPECT_EQ(Ask(fd, "set channel=3 range=2 percent=-50"),
+              R"({"ok":true,"answer_status":2,"meaning":"accepted"})");
+    EXPECT_THAT(CalibratorRecord(), ::testing::Contains("K1A 1, 5, 2, 3"));
+    const frmTor720& w = program->Window();
+    EXPECT_TRUE(w.Channel[3]->isChecked() && w.Range[1]->isChecked() && w.Minus->isChecked());
+    EXPECT_TRUE(w.ProzLabel->text().startsWith("- 50 %")) << w.ProzLabel->text().toStdString();
+
+    SetCalibratorFaults({.condition = 3});
+    EXPECT_EQ(Ask(fd, "ready on"), R"({"ok":false,"answer_status":1,"meaning":"T720 bell !",)"
+                                   R"("reason":"verdict","error":"T720 bell !"})");
+    EXPECT_THAT(CalibratorRecord(), ::testing::Contains("K1B 1,0,0, 0"));
+    SetCalibratorFaults({});
+    EXPECT_THAT(Ask(fd, "beep on"), HasSubstr("accepted"));
+    EXPECT_THAT(CalibratorRecord(), ::testing::Contains("K1B 1,1000,100, 0"));
+    EXPECT_THAT(Ask(fd, "beep off"), HasSubstr("accepted"));
+    EXPECT_EQ(CalibratorRecord().back(), "K1B 1,0,0, 0");
+}
+
+TEST_F(RemoteDrill, RefusalsChangeNothingAndKeepTheConnection) {
+    ASSERT_NO_FATAL_FAILURE(StartOnUsb());
+    const SharedState& s = program->State();
+    auto setting = [&] {
+        return std::tuple(s.ChannelNo, s.RangeIdx, s.ProzStep, s.SignFlag, s.ReadyOn, s.LoadHigh);
+    };
+    const auto before = setting();
+    const int fd = Connect();
+    const std::pair<std::string, const char*> cases[] = {
+        {"set channel=9", "out_of_range"},  // nine channels: 0..8
+        {"set range=7", "out_of_range"},
+        {"set percent=-110", "out_of_range"},
+        {"set percent=25", "out_of_range"},
+        {"load on", "no_load_toggle"},  // started without /Load
+        {"set channel=x", "malformed"},
+        {std::string("set channel=1\0", 14), "malformed"},
+        {"jump", "malformed"},
+        {std::string(3000, 'x'), "too_long"},  // read in pieces, answered once
+    };
+    for (const auto& [line, reason] : cases)
+        EXPECT_THAT(Ask(fd, line), HasSubstr("\"reason\":\"" + std::string(reason) + "\""))
+            << line.substr(0, 20);
+
+    bench->Stop();
+    ASSERT_TRUE(RunUntil([&] { return !Connected(); }));
+    EXPECT_THAT(Ask(fd, "set channel=1"), HasSubstr("refused: no calibrator connected"));
+
+    ShowCompletedRun();
+    EXPECT_THAT(Ask(fd, "ready on"), HasSubstr("refused: a linearity run is in progress"));
+    EXPECT_THAT(Ask(fd, "status"), HasSubstr("\"linearity_run\":true"));
+    EXPECT_EQ(setting(), before);
+}
+
+TEST_F(RemoteDrill, SilentSlowAndCrowdingClientsHoldNothingUpAndStrangersGetNoWord) {
+    ASSERT_NO_FATAL_FAILURE(StartOnUsb());
+    Connect();  // says nothing at all
+    const int slow = Connect();
+    Send(slow, "sta");
+    const int a = Connect(), b = Connect();
+    Send(a, "set percent=30\nstatus\n");  // served in turn
+    Send(b, "set channel=2\n");
+    EXPECT_THAT(Reply(a), HasSubstr("accepted"));
+    EXPECT_THAT(Reply(b), HasSubstr("accepted"));
+    EXPECT_THAT(Reply(a), HasSubstr("\"percent\":30"));
+    const int once = Connect();  // one request, then its side closed: the reply still comes
+    Send(once, "set percent=40\n");
+    shutdown(once, SHUT_WR);
+    EXPECT_THAT(Reply(once), HasSubstr("accepted"));
+    const CpuShare cpu(ThreadCpuSeconds);
+    ASSERT_TRUE(RunPasses(30));
+    EXPECT_LT(cpu.Share(), kIdleCpuShare);
+    EXPECT_THAT(Ask(slow, "tus"), HasSubstr("\"channel\":2"));
+
+    if (getuid() != 0) return;  // a process of another user can be made only as root
+    sockaddr_un address{};
+    remote::SocketAddress(remote::DefaultSocketPlace().socket, address);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // Through the private directory as root, connected as nobody.
+        syscall(SYS_setresgid, -1, 65534, -1);
+        syscall(SYS_setresuid, -1, 65534, -1);
+        syscall(SYS_setfsuid, 0);
+        const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) _exit(2);
+        (void)!write(fd, "status\n", 7);
+        pollfd p{fd, POLLIN, 0};
+        char c;
+        _exit(poll(&p, 1, 10000) == 1 && read(fd, &c, 1) <= 0 ? 0 : 1);  // closed, no reply
+    }
+    int status = -1;
+    ASSERT_TRUE(RunUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST_F(RemoteDrill, CtlExitStatusTellsAcceptedRefusedAndUnreachable) {
+    // A socket left behind by a program that did not end cleanly is taken over.
+    const remote::SocketPlace place = remote::DefaultSocketPlace();
+    ASSERT_EQ(remote::CheckPrivateDir(place.dir, true), "");
+    sockaddr_un address{};
+    remote::SocketAddress(place.socket, address);
+    const int stale = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_EQ(bind(stale, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    close(stale);
+
+    ASSERT_NO_FATAL_FAILURE(StartOnUsb());
+    EXPECT_EQ(Ctl({"set", "--range", "2", "--percent", "100"}),
+              std::pair(std::optional(0), std::string("accepted\n")));
+    EXPECT_EQ(Ctl({"set", "--channel", "99"}),
+              std::pair(std::optional(1),
+                        std::string("t720-ctl: refused: channel 99 is outside 0..8\n")));
+
+    program.reset();
+    WriteSettings("[Remote]\nEnabled=0\n");
+    StartProgram();
+    EXPECT_EQ(program->Remote(), nullptr);
+    EXPECT_EQ(Ctl({"status"}).first, 3);
+}
+
+}  // namespace
+}  // namespace t720::drill
