@@ -53,54 +53,53 @@ PatternParts SplitPattern(std::string_view pattern) {
 }
 
 // |value| rounded half away from zero to `decimals` places, as integer digits and
-// fraction digits (exactly `decimals` of them).
+// fraction digits (exactly `decimals` of them). Judged on 15 significant digits,
+// what a double reliably carries in decimal. No allocation beyond the results:
+// the evaluation's results are formatted by the dozen on every improvement of the
+// shunt search.
 void RoundMagnitude(double magnitude, int decimals, std::string& integer, std::string& fraction) {
-    char buf[64];
-    // 15 significant digits: what a double reliably carries in decimal.
-    auto res = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific, 14);
-    std::string_view sci(buf, static_cast<size_t>(res.ptr - buf));
-    const size_t e = sci.find('e');
-    std::string mantissa;
-    for (char c : sci.substr(0, e))
-        if (c >= '0' && c <= '9') mantissa.push_back(c);
-    const int exponent = std::stoi(std::string(sci.substr(e + 1)));
+    char sci[40];
+    const auto res =
+        std::to_chars(sci, sci + sizeof sci, magnitude, std::chars_format::scientific, 14);
+    // "d.dddddddddddddde±x": 15 mantissa digits, then the exponent.
+    char mantissa[16];
+    int mantissaDigits = 0;
+    const char* p = sci;
+    for (; p < res.ptr && *p != 'e'; ++p)
+        if (*p >= '0' && *p <= '9') mantissa[mantissaDigits++] = *p;
+    int exponent = 0;
+    std::from_chars(p + 1 + (p[1] == '+'), res.ptr, exponent);
     const int pointPos = exponent + 1;  // digits before the decimal point
 
-    std::string intDigits;
-    std::string fracDigits;
-    if (pointPos <= 0) {
-        intDigits = "0";
-        fracDigits = std::string(static_cast<size_t>(-pointPos), '0') + mantissa;
-    } else if (pointPos >= static_cast<int>(mantissa.size())) {
-        intDigits = mantissa + std::string(static_cast<size_t>(pointPos) - mantissa.size(), '0');
-    } else {
-        intDigits = mantissa.substr(0, static_cast<size_t>(pointPos));
-        fracDigits = mantissa.substr(static_cast<size_t>(pointPos));
+    // The digits as written without a point, padded with zeros: `pointPos` integer
+    // digits (at least one), then the fraction, one digit beyond `decimals` kept
+    // for the rounding.
+    const int intCount = std::max(pointPos, 1);
+    const int total = intCount + decimals + 1;
+    std::string all(static_cast<size_t>(total) + 1, '0');  // one spare digit in front for a carry
+    for (int k = 0; k < mantissaDigits; ++k) {
+        // Mantissa digit k stands at position pointPos - 1 - k before the point.
+        const int at = 1 + intCount - pointPos + k;
+        if (at >= 1 && at <= total) all[static_cast<size_t>(at)] = mantissa[k];
     }
-
-    bool roundUp = false;
-    if (static_cast<int>(fracDigits.size()) > decimals) {
-        roundUp = fracDigits[static_cast<size_t>(decimals)] >= '5';
-        fracDigits.resize(static_cast<size_t>(decimals));
-    }
-    fracDigits.resize(static_cast<size_t>(decimals), '0');
-
-    std::string all = intDigits + fracDigits;
+    const bool roundUp = all[static_cast<size_t>(total)] >= '5';
+    all.pop_back();
     if (roundUp) {
         size_t i = all.size();
-        while (i > 0) {
-            --i;
+        while (i-- > 0) {
             if (all[i] == '9') {
                 all[i] = '0';
             } else {
                 ++all[i];
                 break;
             }
-            if (i == 0) all.insert(all.begin(), '1');
         }
     }
-    integer = all.substr(0, all.size() - static_cast<size_t>(decimals));
-    fraction = all.substr(all.size() - static_cast<size_t>(decimals));
+    const size_t intEnd = all.size() - static_cast<size_t>(decimals);
+    // Without a carry the spare digit stays 0 and goes.
+    const size_t intStart = all[0] == '0' ? 1 : 0;
+    integer.assign(all, intStart, intEnd - intStart);
+    fraction.assign(all, intEnd, std::string::npos);
 }
 
 }  // namespace
