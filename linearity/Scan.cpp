@@ -108,9 +108,12 @@ ScanResult Scan(LinearityState& state, const ScanContext& ctx) {
     PrepareGrid(state.controls, host);
     ComputeShuntTables(state.ShuntFactor, state.ShuntRoot);
 
-    if (!ctx.dmm.InitHP())
+    if (!ctx.dmm.InitHP()) {
+        const std::string why = ctx.dmm.OpenProblem();
         return Abandon(state, shared, host,
-                       kAbandoned + ("the DMM port " + DmmPortText() + " cannot be opened"));
+                       kAbandoned + ("the DMM port " + DmmPortText() + " cannot be opened" +
+                                     (why.empty() ? why : ": " + why)));
+    }
 
     // One answer count for the whole run: the library gets back what it left.
     int32_t count = 0;

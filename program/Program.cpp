@@ -8,6 +8,7 @@ Program::Program()
     : library_(MakeLoadedUsbCalLibrary(UsbLibrarySearch::FromEnvironment())),
       calibrator_(state_, comm1_, *library_, RealClock()),
       panel_(state_, calibrator_),
+      comm2_({}, TraceLink::Dmm),
       dmm_(comm2_, RealClock()),
       supervisor_(state_, calibrator_, panel_,
                   [this]() -> LinearityPort& { return LinearityWindow(); }),
