@@ -67,16 +67,18 @@ std::string OpenProblemText(const std::string& path, OpenFailure failure, const 
                "; plug it in, or choose its port under Ports… (right-click the main window)";
     const std::string name = node.device.empty() ? path : path + " (" + node.device + ")";
     if (failure == OpenFailure::Denied && !node.weMayUse) {
-        const std::string& g = node.group;
         if (!node.groupMayUse)
             return "no permission for " + name + ": only its owner " + node.owner +
                    " may use it; ask your administrator for access";
+        const std::string& g = node.group;
+        const std::string named = "no permission for " + path + " (" +
+                                  (node.device.empty() ? "" : node.device + ", ") + "group " + g +
+                                  "): ";
         if (node.memberOfGroup)
-            return "no permission for " + name + " (group " + g +
-                   "): your user was added to group " + g +
+            return named + "your user was added to group " + g +
                    " after this login; log out and in again";
-        return "no permission for " + name + " (group " + g + "): add your user to group " + g +
-               " (sudo usermod -aG " + g + " $USER), then log out and in again";
+        return named + "add your user to group " + g +
+               ", then log out and in again (sudo usermod -aG " + g + " $USER)";
     }
     // The mode lets us in, so the refusal is a lock or a busy device.
     if (failure == OpenFailure::Denied) return name + " is in use by another program";

@@ -200,8 +200,10 @@ void frmTor720::BuildLayout() {
     statusPanel1->setMinimumWidth(
         statusPanel1->fontMetrics().horizontalAdvance(QStringLiteral("Data transfer: -- ")));
     statusPanel2 = new QLabel;
-    // A long note is cut at the window's edge instead of widening the window.
-    statusPanel2->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    // A long note wraps instead of widening the window (see Render).
+    statusPanel2->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    statusPanel2->setWordWrap(true);
+    statusPanel2->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     statusBar()->addWidget(statusPanel1);
     statusBar()->addWidget(statusPanel2, 1);
     statusBar()->installEventFilter(this);
@@ -474,6 +476,9 @@ void frmTor720::Render() {
         statusPanel2->setText(Text(m.portProblem.empty() ? m.statusNote : m.portProblem));
         statusPanel2->setToolTip(Text(m.portProblem));
         txtMessages->setToolTip(Text(m.portProblem));
+        // Two lines while a port problem shows: the reason and what fixes it.
+        statusPanel2->setFixedHeight(statusPanel2->fontMetrics().lineSpacing() *
+                                     (m.portProblem.empty() ? 1 : 2));
     }
 
     shown_ = m;

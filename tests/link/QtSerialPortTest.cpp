@@ -112,7 +112,7 @@ TEST(QtSerialPort, ANodeTheUserMayNotOpenIsExplainedWithItsGroup) {
     EXPECT_EQ(why.rfind("no permission for " + node, 0), 0u) << why;
     const std::string g = dialout ? dialout->gr_name : "20";
     const std::string fix = "(group " + g + "): add your user to group " + g +
-                            " (sudo usermod -aG " + g + " $USER), then log out and in again";
+                            ", then log out and in again (sudo usermod -aG " + g + " $USER)";
     EXPECT_TRUE(!root || why.find(fix) != std::string::npos) << why;
 }
 

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QMouseEvent>
 #include <QStatusBar>
 #include <QTest>
 
 #include "app/DialogueTrace.h"
+#include "app/SettingsStore.h"
 #include "panel/frmTor720.h"
 #include "tests/support/PanelRig.h"
 
@@ -102,9 +104,19 @@ TEST_F(frmTor720Test, ContextMenuOpensThePortsAndSwitchesTheTrace) {
     EXPECT_FALSE(window.contextMenu->isVisible());
     rightClick(window.ChanLabel);
     EXPECT_TRUE(window.contextMenu->isVisible());
+    // A port the settings name (this directory stands in for it) moves to COM5.
+    const std::string named = dir.path().toStdString();
+    OpenSettingsStore()->setValue("Ports/COM2", dir.path());
     window.portsAction->trigger();
     ASSERT_TRUE(window.Ports());
     EXPECT_TRUE(window.Ports()->isVisible());
+    const QList<QTableWidgetItem*> row =
+        window.Ports()->table->findItems(dir.path(), Qt::MatchExactly);
+    ASSERT_EQ(row.size(), 1);
+    window.Ports()->comChoice[static_cast<size_t>(row[0]->row())]->setCurrentIndex(5);
+    window.Ports()->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    EXPECT_EQ(SerialDevicePath(5), named);
+    EXPECT_EQ(SerialDevicePath(2), "/dev/ttyS1");
     window.traceAction->trigger();
     ASSERT_TRUE(DialogueTrace::Active());
     EXPECT_EQ(window.statusPanel2->text().toStdString(),
