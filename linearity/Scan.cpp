@@ -109,10 +109,12 @@ ScanResult Scan(LinearityState& state, const ScanContext& ctx) {
     ComputeShuntTables(state.ShuntFactor, state.ShuntRoot);
 
     if (!ctx.dmm.InitHP()) {
+        // The reason, when the port gives one, names the device itself.
         const std::string why = ctx.dmm.OpenProblem();
-        return Abandon(state, shared, host,
-                       kAbandoned + ("the DMM port " + DmmPortText() + " cannot be opened" +
-                                     (why.empty() ? why : ": " + why)));
+        return Abandon(
+            state, shared, host,
+            kAbandoned + (why.empty() ? "the DMM port " + DmmPortText() + " cannot be opened"
+                                      : "the DMM port COM1 cannot be opened: " + why));
     }
 
     // One answer count for the whole run: the library gets back what it left.
