@@ -52,11 +52,12 @@ std::vector<PortInfo> ListPorts(const PortMap& map, const std::string& byIdDirec
     for (const PortInfo& p : ports) resolved.push_back(Resolved(p.device));
 
     std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(byIdDirectory, ec)) {
-        const std::string target = Resolved(entry.path().string());
+    for (std::filesystem::directory_iterator it(byIdDirectory, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string target = Resolved(it->path().string());
         for (size_t i = 0; i < ports.size(); ++i)
             if (!target.empty() && target == resolved[i] && ports[i].byId.empty())
-                ports[i].byId = entry.path().string();
+                ports[i].byId = it->path().string();
     }
 
     for (int n = 1; n <= kMaxComPort; ++n) {

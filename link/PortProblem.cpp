@@ -60,6 +60,14 @@ DeviceNode InspectDeviceNode(const std::string& path) {
     return node;
 }
 
+std::string DeviceNodeKey(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return path + " -";
+    return path + ' ' + std::to_string(st.st_dev) + ':' + std::to_string(st.st_ino) + ' ' +
+           std::to_string(st.st_uid) + ':' + std::to_string(st.st_gid) + ' ' +
+           std::to_string(st.st_mode);
+}
+
 std::string OpenProblemText(const std::string& path, OpenFailure failure, const DeviceNode& node,
                             const std::string& systemText) {
     if (failure == OpenFailure::NotFound || !node.exists)

@@ -20,6 +20,9 @@ struct DeviceNode {
 
 // Looks at `path` with stat(), never opening it.
 DeviceNode InspectDeviceNode(const std::string& path);
+// What InspectDeviceNode would see of the node itself (path, inode, owner, group
+// and mode), from one stat() and no name lookup: equal keys, equal nodes.
+std::string DeviceNodeKey(const std::string& path);
 
 enum class OpenFailure { NotFound, Denied, Other };
 

@@ -76,7 +76,7 @@ bool QtSerialPort::SetSettings(std::string_view settings) {
 
 void QtSerialPort::SetPortOpen(bool open) {
     if (!open) {
-        if (port_.isOpen()) TraceEvent(link_, "close " + port_.portName().toStdString());
+        if (port_.isOpen()) TraceEvent(link_, "close " + path_);
         port_.close();
         return;
     }
@@ -94,6 +94,8 @@ void QtSerialPort::SetPortOpen(bool open) {
         return;
     }
     openProblem_.clear();
+    failureKey_.clear();
+    path_ = path;
     TraceEvent(link_, "open " + path + " (COM" + std::to_string(commPort_) + ")");
     // Modem lines: a pseudo-terminal has none and refuses; that is not a failure.
     port_.setDataTerminalReady(true);
@@ -151,17 +153,19 @@ void QtSerialPort::CloseIfGone() {
 }
 
 void QtSerialPort::NoteOpenFailure(const std::string& path) {
-    // A failed port is tried again on every pass: the trace hears of it when the
-    // reason changes, not 33 times a second.
+    // A failed port is tried again on every pass. The reason is worked out again
+    // (names of user and group looked up, which may ask a directory service) only
+    // when the failure or the node has changed, and the trace hears of it then.
     const auto e = port_.error();
     const OpenFailure failure = e == QSerialPort::DeviceNotFoundError ? OpenFailure::NotFound
                                 : e == QSerialPort::PermissionError   ? OpenFailure::Denied
                                                                       : OpenFailure::Other;
-    std::string problem =
+    std::string key = std::to_string(static_cast<int>(failure)) + ' ' + DeviceNodeKey(path);
+    if (key == failureKey_) return;
+    failureKey_ = std::move(key);
+    openProblem_ =
         OpenProblemText(path, failure, InspectDeviceNode(path), port_.errorString().toStdString());
-    if (problem != openProblem_)
-        TraceEvent(link_, "cannot open COM" + std::to_string(commPort_) + ": " + problem);
-    openProblem_ = std::move(problem);
+    TraceEvent(link_, "cannot open COM" + std::to_string(commPort_) + ": " + openProblem_);
 }
 
 }  // namespace t720

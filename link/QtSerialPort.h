@@ -44,7 +44,9 @@ class QtSerialPort final : public SerialPort {
     int16_t commPort_ = 1;
     LineSettings settings_;
     TraceLink link_;
-    std::string openProblem_;
+    std::string path_;         // of the open port
+    std::string openProblem_;  // why the last opening failed
+    std::string failureKey_;   // the failure and the node it was worked out for
 };
 
 }  // namespace t720
