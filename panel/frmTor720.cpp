@@ -472,13 +472,15 @@ void frmTor720::Render() {
     if (changed(&PanelModel::statusPanel1)) statusPanel1->setText(Text(m.statusPanel1));
     if (changed(&PanelModel::statusNote) || changed(&PanelModel::portProblem)) {
         // The reason a port cannot be opened stands beside "Error accessing COM port"
-        // as long as it lasts; in full in the tooltips when the panel is too narrow.
-        statusPanel2->setText(Text(m.portProblem.empty() ? m.statusNote : m.portProblem));
-        statusPanel2->setToolTip(Text(m.portProblem));
+        // as long as it lasts, with what fixes it: on a second line when the panel is
+        // too narrow for one, and in full in the tooltips.
+        const QString note = Text(m.portProblem.empty() ? m.statusNote : m.portProblem);
+        statusPanel2->setText(note);
+        statusPanel2->setToolTip(note);
         txtMessages->setToolTip(Text(m.portProblem));
-        // Two lines while a port problem shows: the reason and what fixes it.
-        statusPanel2->setFixedHeight(statusPanel2->fontMetrics().lineSpacing() *
-                                     (m.portProblem.empty() ? 1 : 2));
+        const bool wide =
+            statusPanel2->fontMetrics().horizontalAdvance(note) > statusPanel2->width();
+        statusPanel2->setFixedHeight(statusPanel2->fontMetrics().lineSpacing() * (wide ? 2 : 1));
     }
 
     shown_ = m;
