@@ -1,13 +1,16 @@
 // How fast the supervision runs and what it costs: the real pass on the 3 ms timer,
-// with the stand-in USB library against an instantly answering bench, then on a
-// serial link with a silent calibrator (every pass waits out the 0.3 s time-out).
+// with the stand-in USB library against an instantly answering bench (with the
+// dialogue trace off, then on), then on a serial link with a silent calibrator
+// (every pass waits out the 0.3 s time-out).
 //
 //   build/bin/bench_pass_rate [seconds per part, default 10]
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
+#include <filesystem>
 
+#include "app/DialogueTrace.h"
 #include "app/SharedState.h"
 #include "link/Calibrator.h"
 #include "link/QtSerialPort.h"
@@ -79,6 +82,11 @@ int main(int argc, char** argv) {
     setenv("T720_BENCH_SOCKET", options.usbSocket.c_str(), 1);
 
     const Figures usb = Run(bench, t720::kLinkUsb, options.calibratorLink, seconds, 2);
+    // The same with every call written to the trace (in this temporary directory).
+    t720::DialogueTrace::Start(dir.filePath("trace").toStdString());
+    const Figures traced = Run(bench, t720::kLinkUsb, options.calibratorLink, seconds, 2);
+    const auto traceBytes = std::filesystem::file_size(t720::DialogueTrace::Active()->File());
+    t720::DialogueTrace::Stop();
     bench.WithCalibrator([](t720::sim::CalibratorModel& m) {
         m.SetFaults({true, false, 0});
         return 0;
@@ -91,6 +99,11 @@ int main(int argc, char** argv) {
         "  USB link, answering bench: %.1f passes/s (nominal 33.3, goal >= 31), "
         "CPU %.2f %% of a core (goal < 3 %%)\n",
         usb.passesPerSecond, usb.cpuPercent);
+    std::printf(
+        "  USB link, dialogue trace on: %.1f passes/s, CPU %.2f %% of a core, "
+        "%.1f KiB of trace per second\n",
+        traced.passesPerSecond, traced.cpuPercent,
+        static_cast<double>(traceBytes) / 1024.0 / seconds);
     std::printf(
         "  serial link, silent calibrator: %.2f passes/s, CPU %.2f %% of a core "
         "(goal < 5 %%)\n",

@@ -31,11 +31,11 @@ void DmmLink::LocalHP() {
 }
 
 void DmmLink::WriteLineHP(std::string_view cmd) {
-    WriteLine(port_, cmd);
+    WriteLine(port_, cmd, TraceLink::Dmm);
 }
 
 std::string DmmLink::ReadLineHP() {
-    return ReadLine(port_, clock_, kDmmTimeout);
+    return ReadLine(port_, clock_, kDmmTimeout, TraceLink::Dmm);
 }
 
 std::string DmmLink::ReadHP(std::string_view cmd) {

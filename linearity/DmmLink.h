@@ -32,6 +32,8 @@ class DmmLink {
     std::string ReadHP(std::string_view cmd);
 
     bool IsOpen() const { return port_.PortOpen(); }
+    // Why InitHP could not open the line ("" when unknown).
+    std::string OpenProblem() const { return port_.OpenProblem(); }
 
   private:
     SerialPort& port_;

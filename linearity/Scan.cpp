@@ -107,9 +107,14 @@ ScanResult Scan(LinearityState& state, const ScanContext& ctx) {
     PrepareGrid(state.controls, host);
     ComputeShuntTables(state.ShuntFactor, state.ShuntRoot);
 
-    if (!ctx.dmm.InitHP())
-        return Abandon(state, shared, host,
-                       kAbandoned + ("the DMM port " + DmmPortText() + " cannot be opened"));
+    if (!ctx.dmm.InitHP()) {
+        // The reason, when the port gives one, names the device itself.
+        const std::string why = ctx.dmm.OpenProblem();
+        return Abandon(
+            state, shared, host,
+            kAbandoned + (why.empty() ? "the DMM port " + DmmPortText() + " cannot be opened"
+                                      : "the DMM port COM1 cannot be opened: " + why));
+    }
 
     // One answer count for the whole run: the library gets back what it left.
     int32_t count = 0;

@@ -4,15 +4,16 @@
 
 namespace t720 {
 
-void WriteLine(SerialPort& port, std::string_view cmd) {
+void WriteLine(SerialPort& port, std::string_view cmd, TraceLink link) {
     std::string line;
     line.reserve(cmd.size() + 1);
     line.append(cmd);
     line.push_back('\n');
+    if (DialogueTrace::Active()) TraceSent(link, line, port.PortOpen() ? "" : "port closed");
     port.Output(line);
 }
 
-std::string ReadLine(SerialPort& port, Clock& clock, float timeoutSeconds) {
+std::string ReadLine(SerialPort& port, Clock& clock, float timeoutSeconds, TraceLink link) {
     const double deadline = clock.Now() + static_cast<double>(timeoutSeconds);
     std::string buffer;
     bool sawLineFeed = false;
@@ -31,17 +32,22 @@ std::string ReadLine(SerialPort& port, Clock& clock, float timeoutSeconds) {
         if (left < 0.0) break;
         port.WaitForInput(left);
     }
+    // As it came over the line, before the decimal point is handed on as a comma.
+    if (DialogueTrace::Active()) {
+        const char* end = sawLineFeed ? "" : port.PortOpen() ? "time-out" : "port closed";
+        TraceReceived(link, buffer, end);
+    }
     const size_t point = buffer.find('.');
     if (point != std::string::npos) buffer[point] = ',';
     return buffer;
 }
 
 void WriteLineCom(SerialPort& port, std::string_view cmd) {
-    WriteLine(port, cmd);
+    WriteLine(port, cmd, TraceLink::T720Serial);
 }
 
 std::string ReadLineCom(SerialPort& port, Clock& clock) {
-    return ReadLine(port, clock, kCalibratorTimeout);
+    return ReadLine(port, clock, kCalibratorTimeout, TraceLink::T720Serial);
 }
 
 std::string QueryCom(SerialPort& port, std::string_view cmd, Clock& clock) {

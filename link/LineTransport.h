@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "app/Clock.h"
+#include "app/DialogueTrace.h"
 #include "link/SerialPort.h"
 
 namespace t720 {
@@ -18,8 +19,9 @@ inline constexpr size_t kLineCap = 4096;
 // The calibrator's answer time-out, seconds.
 inline constexpr float kCalibratorTimeout = 0.3f;
 
-// Writes `cmd` and one line feed.
-void WriteLine(SerialPort& port, std::string_view cmd);
+// Writes `cmd` and one line feed. Both these and the reader record what they pass in
+// the dialogue trace, under `link`, when it is on.
+void WriteLine(SerialPort& port, std::string_view cmd, TraceLink link);
 
 // Collects input until it holds a line feed or until `timeoutSeconds` have passed,
 // sleeping in the kernel while nothing arrives. Everything read is returned,
@@ -27,7 +29,7 @@ void WriteLine(SerialPort& port, std::string_view cmd);
 // on a time-out the partial or empty text. NUL bytes are dropped, and the first "."
 // becomes "," (the devices' decimal point handed on as a decimal comma). A closed
 // port gives "" at once.
-std::string ReadLine(SerialPort& port, Clock& clock, float timeoutSeconds);
+std::string ReadLine(SerialPort& port, Clock& clock, float timeoutSeconds, TraceLink link);
 
 // The calibrator line.
 void WriteLineCom(SerialPort& port, std::string_view cmd);

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "link/PortMapping.h"
+#include "link/PortProblem.h"
 
 namespace t720 {
 
@@ -38,8 +39,8 @@ QSerialPort::StopBits ToQt(LineSettings::StopBits s) {
 
 }  // namespace
 
-QtSerialPort::QtSerialPort(Resolver resolve)
-    : resolve_(resolve ? std::move(resolve) : Resolver(&SerialDevicePath)) {
+QtSerialPort::QtSerialPort(Resolver resolve, TraceLink link)
+    : resolve_(resolve ? std::move(resolve) : Resolver(&SerialDevicePath)), link_(link) {
     // The error can arrive from a read notification while the event loop runs
     // between two exchanges; close on the next loop iteration, outside Qt's handler.
     QObject::connect(
@@ -75,18 +76,27 @@ bool QtSerialPort::SetSettings(std::string_view settings) {
 
 void QtSerialPort::SetPortOpen(bool open) {
     if (!open) {
+        if (port_.isOpen()) TraceEvent(link_, "close " + path_);
         port_.close();
         return;
     }
     if (port_.isOpen()) return;
-    port_.setPortName(QString::fromStdString(resolve_(commPort_)));
+    const std::string path = resolve_(commPort_);
+    port_.setPortName(QString::fromStdString(path));
     port_.setBaudRate(settings_.baud);
     port_.setParity(ToQt(settings_.parity));
     port_.setDataBits(static_cast<QSerialPort::DataBits>(settings_.dataBits));
     port_.setStopBits(ToQt(settings_.stopBits));
     port_.setFlowControl(QSerialPort::NoFlowControl);
     port_.setReadBufferSize(kReadBufferCap);
-    if (!port_.open(QIODevice::ReadWrite)) return;
+    if (!port_.open(QIODevice::ReadWrite)) {
+        NoteOpenFailure(path);
+        return;
+    }
+    openProblem_.clear();
+    failureKey_.clear();
+    path_ = path;
+    TraceEvent(link_, "open " + path + " (COM" + std::to_string(commPort_) + ")");
     // Modem lines: a pseudo-terminal has none and refuses; that is not a failure.
     port_.setDataTerminalReady(true);
     port_.setRequestToSend(false);
@@ -137,8 +147,25 @@ void QtSerialPort::CloseIfGone() {
     const auto e = port_.error();
     if (e == QSerialPort::ResourceError || e == QSerialPort::ReadError ||
         e == QSerialPort::WriteError) {
+        TraceEvent(link_, "device gone: " + port_.errorString().toStdString() + "; closed");
         port_.close();
     }
+}
+
+void QtSerialPort::NoteOpenFailure(const std::string& path) {
+    // A failed port is tried again on every pass. The reason is worked out again
+    // (names of user and group looked up, which may ask a directory service) only
+    // when the failure or the node has changed, and the trace hears of it then.
+    const auto e = port_.error();
+    const OpenFailure failure = e == QSerialPort::DeviceNotFoundError ? OpenFailure::NotFound
+                                : e == QSerialPort::PermissionError   ? OpenFailure::Denied
+                                                                      : OpenFailure::Other;
+    std::string key = std::to_string(static_cast<int>(failure)) + ' ' + DeviceNodeKey(path);
+    if (key == failureKey_) return;
+    failureKey_ = std::move(key);
+    openProblem_ =
+        OpenProblemText(path, failure, InspectDeviceNode(path), port_.errorString().toStdString());
+    TraceEvent(link_, "cannot open COM" + std::to_string(commPort_) + ": " + openProblem_);
 }
 
 }  // namespace t720

@@ -36,6 +36,9 @@ class SerialPort {
     // Blocks until input is waiting or `seconds` have passed (or the port is closed).
     // Returns true when input is waiting.
     virtual bool WaitForInput(double seconds) = 0;
+    // Why the last opening failed, for the operator ("" after one that worked, or
+    // when the port cannot tell).
+    virtual std::string OpenProblem() const { return {}; }
 };
 
 }  // namespace t720

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "app/DialogueTrace.h"
+
 namespace t720 {
 
 namespace {
@@ -53,9 +55,15 @@ class LoadedUsbCalLibrary final : public UsbCalLibrary {
         if (!Load()) return std::nullopt;
         std::vector<char> idBuf = Buffer(id, 1);
         std::vector<char> cmdBuf = Buffer(command, 1);
+        if (DialogueTrace::Active())
+            TraceSent(TraceLink::T720Usb, command,
+                      "device " + std::to_string(device) + " id " + TraceQuoted(id));
         const int32_t result = calCommand_(device, idBuf.data(), cmdBuf.data(), &count);
         id = UpToNul(idBuf);
         command = UpToNul(cmdBuf);
+        if (DialogueTrace::Active())
+            TraceReceived(TraceLink::T720Usb, command,
+                          "result " + std::to_string(result) + " count " + std::to_string(count));
         return result;
     }
 
@@ -73,12 +81,21 @@ class LoadedUsbCalLibrary final : public UsbCalLibrary {
         int32_t serialLen = room(serial), len2 = room(text2), len3 = room(text3),
                 identLen = room(ident);
         info.n1 = 0;
+        DialogueTrace* trace = DialogueTrace::Active();
+        if (trace)
+            trace->Line(TraceLink::T720Usb, '>',
+                        "GetUSBDeviceInfo serial " + TraceQuoted(serialPrefix) + " ident " +
+                            TraceQuoted(identPrefix));
         const int32_t status = getDeviceInfo_(&info.n1, serial.data(), &serialLen, text2.data(),
                                               &len2, text3.data(), &len3, ident.data(), &identLen);
         info.serial = FirstChars(serial, serialLen);
         info.text2 = FirstChars(text2, len2);
         info.text3 = FirstChars(text3, len3);
         info.ident = FirstChars(ident, identLen);
+        if (trace)
+            trace->Line(TraceLink::T720Usb, '<',
+                        "GetUSBDeviceInfo status " + std::to_string(status) + " serial " +
+                            TraceQuoted(info.serial) + " ident " + TraceQuoted(info.ident));
         return status;
     }
 
@@ -92,7 +109,10 @@ class LoadedUsbCalLibrary final : public UsbCalLibrary {
             calCommand_ = reinterpret_cast<CalCommandFn>(library_.resolve("CalCommand"));
             getDeviceInfo_ =
                 reinterpret_cast<GetUSBDeviceInfoFn>(library_.resolve("GetUSBDeviceInfo"));
-            if (calCommand_ && getDeviceInfo_) return true;
+            if (calCommand_ && getDeviceInfo_) {
+                TraceEvent(TraceLink::T720Usb, "library " + library_.fileName().toStdString());
+                return true;
+            }
             calCommand_ = nullptr;
             getDeviceInfo_ = nullptr;
         }

@@ -64,6 +64,7 @@ class MainPanel final : public MainWindowPort {
     void SetStatusPanel1(const std::string& text) override { m_.statusPanel1 = text; }
     void SetMessages(const std::string& text) override;
     void SetMessagesColour(Colour colour) override { m_.txtMessagesColour = colour; }
+    void SetPortProblem(const std::string& text) override { m_.portProblem = text; }
     void HideTextremo() override { m_.TextremoVisible = false; }
     void ShowTextremo(const std::string& text) override;
     void SetLinkButtonColour(LinkButton button, Colour colour) override;

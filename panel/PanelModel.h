@@ -66,7 +66,8 @@ struct PanelModel {
     std::string Textremo;
     bool TextremoVisible = false;
     std::string statusPanel1 = "USB Datenverkehr";
-    std::string statusNote;  // second panel: short notes (settings, relay cleaning)
+    std::string statusNote;   // second panel: short notes (settings, relay cleaning)
+    std::string portProblem;  // why the serial port cannot be opened; shown instead of the note
 
     bool operator==(const PanelModel&) const = default;
 };

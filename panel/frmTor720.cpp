@@ -9,6 +9,8 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
+#include "app/DialogueTrace.h"
+
 namespace t720 {
 
 namespace {
@@ -74,6 +76,7 @@ QLabel* ValueLabel() {
 frmTor720::frmTor720(MainPanel& panel, Supervisor& supervisor, SharedState& state, QWidget* parent)
     : QMainWindow(parent), panel_(panel), sup_(supervisor), s_(state) {
     BuildLayout();
+    BuildContextMenu();
     Connect();
     panel_.SetRepaint([this] { RenderNow(); });
     timer_.setTimerType(Qt::PreciseTimer);
@@ -202,6 +205,10 @@ void frmTor720::BuildLayout() {
     statusPanel2->setAccessibleName(QStringLiteral("Notes"));
     txtMessages->setAccessibleName(QStringLiteral("Connection messages"));
     Textremo->setAccessibleName(QStringLiteral("Calibrator message"));
+    // A long note wraps instead of widening the window (see Render).
+    statusPanel2->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    statusPanel2->setWordWrap(true);
+    statusPanel2->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     statusBar()->addWidget(statusPanel1);
     statusBar()->addWidget(statusPanel2, 1);
     statusBar()->installEventFilter(this);
@@ -351,6 +358,60 @@ void frmTor720::closeEvent(QCloseEvent* event) {
     QApplication::quit();
 }
 
+void frmTor720::BuildContextMenu() {
+    contextMenu = new QMenu(this);
+    contextMenu->setToolTipsVisible(true);
+    portsAction = contextMenu->addAction(QStringLiteral("Ports…"));
+    portsAction->setToolTip(
+        QStringLiteral("The serial ports of this computer and their COM numbers"));
+    connect(portsAction, &QAction::triggered, this, [this] { ShowPorts(); });
+    traceAction = contextMenu->addAction(QStringLiteral("Dialogue trace"));
+    traceAction->setCheckable(true);
+    traceAction->setToolTip(
+        QStringLiteral("Every line to and from the calibrator and the DMM, into %1")
+            .arg(QString::fromStdString(DefaultTraceDirectory().string())));
+    connect(traceAction, &QAction::toggled, this, [this](bool on) { SwitchTrace(on); });
+}
+
+void frmTor720::contextMenuEvent(QContextMenuEvent* event) {
+    // These have right-click actions of their own: the next port, the last run, the
+    // stop of a run.
+    const QWidget* at = childAt(event->pos());
+    for (const QWidget* own : {static_cast<QWidget*>(CommandCOM2), static_cast<QWidget*>(Commandsp),
+                               static_cast<QWidget*>(statusBar())})
+        if (at && (at == own || own->isAncestorOf(at))) return;
+    {
+        const QSignalBlocker block(traceAction);
+        traceAction->setChecked(DialogueTrace::Active() != nullptr);
+    }
+    // A pop-up, not a menu loop of its own: a run below keeps running.
+    contextMenu->popup(event->globalPos());
+    event->accept();
+}
+
+void frmTor720::ShowPorts() {
+    if (!ports_) {
+        ports_ = new PortsDialog(this);
+        ports_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    ports_->open();
+    ports_->raise();
+}
+
+void frmTor720::SwitchTrace(bool on) {
+    if (!on) {
+        DialogueTrace::Stop();
+        panel_.SetNote("Dialogue trace off");
+    } else if (DialogueTrace::Start(DefaultTraceDirectory())) {
+        panel_.SetNote("Dialogue trace: " + DialogueTrace::Active()->File().string());
+    } else {
+        panel_.SetNote("Dialogue trace cannot be written to " + DefaultTraceDirectory().string());
+        const QSignalBlocker block(traceAction);
+        traceAction->setChecked(false);
+    }
+    Render();
+}
+
 void frmTor720::RenderNow() {
     Render();
     // Paint what changed now, before the caller holds the thread; a window with
@@ -445,7 +506,18 @@ void frmTor720::Render() {
     if (changed(&PanelModel::Textremo)) Textremo->setText(Text(m.Textremo));
     if (changed(&PanelModel::TextremoVisible)) Textremo->setVisible(m.TextremoVisible);
     if (changed(&PanelModel::statusPanel1)) statusPanel1->setText(Text(m.statusPanel1));
-    if (changed(&PanelModel::statusNote)) statusPanel2->setText(Text(m.statusNote));
+    if (changed(&PanelModel::statusNote) || changed(&PanelModel::portProblem)) {
+        // The reason a port cannot be opened stands beside "Error accessing COM port"
+        // as long as it lasts, with what fixes it: on a second line when the panel is
+        // too narrow for one, and in full in the tooltips.
+        const QString note = Text(m.portProblem.empty() ? m.statusNote : m.portProblem);
+        statusPanel2->setText(note);
+        statusPanel2->setToolTip(note);
+        txtMessages->setToolTip(Text(m.portProblem));
+        const bool wide =
+            statusPanel2->fontMetrics().horizontalAdvance(note) > statusPanel2->width();
+        statusPanel2->setFixedHeight(statusPanel2->fontMetrics().lineSpacing() * (wide ? 2 : 1));
+    }
 
     shown_ = m;
     firstRender_ = false;

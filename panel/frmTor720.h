@@ -6,7 +6,9 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QMainWindow>
+#include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -15,6 +17,7 @@
 #include <functional>
 
 #include "panel/MainPanel.h"
+#include "panel/PortsDialog.h"
 #include "supervision/Supervisor.h"
 
 namespace t720 {
@@ -68,13 +71,23 @@ class frmTor720 : public QMainWindow {
     QLabel* Textremo = nullptr;
     QLabel* statusPanel1 = nullptr;
     QLabel* statusPanel2 = nullptr;
+    // The window's context menu: "Ports…" and the dialogue trace.
+    QMenu* contextMenu = nullptr;
+    QAction* portsAction = nullptr;
+    QAction* traceAction = nullptr;
+    // The ports dialog while it is open.
+    PortsDialog* Ports() const { return ports_; }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
     void BuildLayout();
+    void BuildContextMenu();
+    void ShowPorts();
+    void SwitchTrace(bool on);
     void Connect();
     void Act(const std::function<void()>& action);  // run a handler, then render
     int TwipsToPixels(int twips) const;
@@ -90,6 +103,7 @@ class frmTor720 : public QMainWindow {
     bool shutDown_ = false;
     PanelModel shown_;  // what the widgets show
     bool firstRender_ = true;
+    QPointer<PortsDialog> ports_;
 };
 
 }  // namespace t720

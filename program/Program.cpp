@@ -9,6 +9,7 @@ Program::Program(Clock& clock)
       library_(MakeLoadedUsbCalLibrary(UsbLibrarySearch::FromEnvironment())),
       calibrator_(state_, comm1_, *library_, clock_),
       panel_(state_, calibrator_),
+      comm2_({}, TraceLink::Dmm),
       dmm_(comm2_, clock_),
       supervisor_(state_, calibrator_, panel_,
                   [this]() -> LinearityPort& { return LinearityWindow(); }),

@@ -42,7 +42,7 @@ T720_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 t720_build_fuzz() {
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG" "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG" \
-        -DT720_BENCHMARKS=OFF \
+        -DT720_TESTS=OFF \
         -DT720_FUZZ=ON > /dev/null
     cmake --build build-fuzz -j "$(nproc)" --target "$@"
 }

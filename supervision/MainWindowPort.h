@@ -19,6 +19,9 @@ class MainWindowPort {
     // The connection message box `txtMessages`.
     virtual void SetMessages(const std::string& text) = 0;
     virtual void SetMessagesColour(Colour colour) = 0;
+    // Why the serial port could not be opened, beside "Error accessing COM port"
+    // ("" when there is nothing to say).
+    virtual void SetPortProblem(const std::string& text) {}
     // The calibrator message `Textremo`: hidden, or shown with a text.
     virtual void HideTextremo() = 0;
     virtual void ShowTextremo(const std::string& text) = 0;

@@ -108,14 +108,18 @@ void Supervisor::DiscoverUsb() {
 
 void Supervisor::DiscoverSerial() {
     SerialPort& port = cal_.Comm1();
-    port.SetCommPort(static_cast<int16_t>(s_.LinkType == kLinkCom1 ? 1 : 2 + s_.ComIncr));
+    const int comm = s_.LinkType == kLinkCom1 ? 1 : 2 + s_.ComIncr;
+    port.SetCommPort(static_cast<int16_t>(comm));
     port.SetSettings("9600,E,8,1");
     port.SetPortOpen(true);
     if (!port.PortOpen()) {
         win_.SetMessagesColour(kRed);
         win_.SetMessages("Error accessing COM port");
+        const std::string why = port.OpenProblem();
+        win_.SetPortProblem(why.empty() ? why : "COM" + std::to_string(comm) + ": " + why);
         return;
     }
+    win_.SetPortProblem({});
     win_.SetLinkButtonColour(s_.LinkType == kLinkCom1 ? LinkButton::Com1 : LinkButton::Com2,
                              kGreenPure);
     idText_ = CleanSerialAnswer(QueryCom(port, "SNR?0", cal_.TimeBase()));
@@ -236,6 +240,7 @@ void Supervisor::OpenComPort(int32_t linkType, bool clearFirst) {
     win_.SetLinkButtonColour(LinkButton::Com1, kSysButtonFace);
     win_.SetLinkButtonColour(LinkButton::Com2, kSysButtonFace);
     win_.SetCom2Caption("COM" + SignPos(2 + s_.ComIncr));
+    win_.SetPortProblem({});
     if (clearFirst) cal_.DeviceClear();
     s_.LinkType = linkType;
     if (linkType == kLinkUsb) {

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+
+#include "app/DialogueTrace.h"
 #include "linearity/DmmLink.h"
 #include "tests/support/FakeSerialPort.h"
+#include "tests/support/Files.h"
 
 namespace t720 {
 namespace {
@@ -62,6 +66,24 @@ TEST_F(DmmLinkTest, LateAnswersComeFirstInTheNextRead) {
     delay = 0.6;
     EXPECT_EQ(dmm.ReadHP(kMeasureCommand), "+1,1E-01\r\n");
     EXPECT_EQ(dmm.ReadLineHP(), "+2,2E-01\r\n");
+}
+
+TEST_F(DmmLinkTest, TheTraceHoldsTheQueryAndTheAnswerAsTheyWentOverTheLine) {
+    ASSERT_TRUE(dmm.InitHP());
+    QTemporaryDir dir;
+    ASSERT_TRUE(DialogueTrace::Start(dir.path().toStdString()));
+    dmm.ReadHP(kMeasureCommand);
+    reading = "+1.2";
+    dmm.ReadHP(kMeasureCommand);
+    DialogueTrace::Stop();
+    const QList<QByteArray> lines =
+        test::ReadFile(dir.filePath(DialogueTrace::kFileName)).split('\n');
+    ASSERT_EQ(lines.size(), 6);  // the header, four records, and the end of the last
+    EXPECT_TRUE(lines[1].endsWith(" dmm-com > \"MEAS:VOLT:DC? 1,1E-6\\n\"")) << lines[1].data();
+    EXPECT_TRUE(lines[2].endsWith(" dmm-com < \"+1.00012345E-01\\r\\n\"")) << lines[2].data();
+    EXPECT_TRUE(lines[4].endsWith(" dmm-com < \"+1.2\" time-out")) << lines[4].data();
+    // Monotonic seconds in front.
+    EXPECT_LE(lines[1].split(' ')[0].toDouble(), lines[4].split(' ')[0].toDouble());
 }
 
 }  // namespace

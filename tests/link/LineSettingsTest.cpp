@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/SettingsStore.h"
 #include "link/LineSettings.h"
-#include "link/PortMapping.h"
 
 namespace t720 {
 namespace {
@@ -21,16 +19,6 @@ TEST(LineSettings, MalformedTextsAreRefusedNotGuessed) {
           "9600,EE,8,1", "9600,E,9,1", "9600,E,4,1", "9600,E,8,3", "96OO,E,8,1", "9600,,8,1"}) {
         EXPECT_FALSE(ParseLineSettings(text).has_value()) << '"' << text << '"';
     }
-}
-
-TEST(PortMapping, SettingsEntryNamesTheDeviceElseTheSystemPort) {
-    {
-        auto store = OpenSettingsStore();
-        store->setValue("Ports/COM3", "/tmp/bench/cal");
-    }
-    EXPECT_EQ(SerialDevicePath(3), "/tmp/bench/cal");
-    EXPECT_EQ(SerialDevicePath(1), "/dev/ttyS0");
-    EXPECT_EQ(SerialDevicePath(9), "/dev/ttyS8");
 }
 
 }  // namespace

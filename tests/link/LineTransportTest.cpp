@@ -54,7 +54,7 @@ TEST_F(LineReader, TimeOutReturnsThePartialOrEmptyTextAfterItsLength) {
     EXPECT_GT(Elapsed(), static_cast<double>(kCalibratorTimeout));
 
     start = clock.Now();
-    EXPECT_EQ(ReadLine(port, clock, 1.5f), "");
+    EXPECT_EQ(ReadLine(port, clock, 1.5f, TraceLink::Dmm), "");
     EXPECT_GT(Elapsed(), 1.5);
 }
 

@@ -3,6 +3,12 @@
 // bench tests and the line drills.
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "link/LineTransport.h"
 #include "link/QtSerialPort.h"
 #include "tests/support/Pty.h"
@@ -66,6 +72,48 @@ TEST(QtSerialPort, AMissingDeviceStaysClosedAndIsHarmless) {
     EXPECT_EQ(port.InBufferCount(), 0);
     EXPECT_FALSE(port.WaitForInput(1.0));
     EXPECT_EQ(ReadLineCom(port), "");
+    EXPECT_EQ(port.OpenProblem().rfind("no such device /nonexistent/tty-for-test; plug it in", 0),
+              0u)
+        << port.OpenProblem();
+}
+
+TEST(QtSerialPort, ANodeTheUserMayNotOpenIsExplainedWithItsGroup) {
+    // Root is let in whatever the mode says: as root, the node belongs to group
+    // dialout and the opening is made by a child that has become nobody; as a user,
+    // the node is closed to its owner.
+    test::Pty pty;
+    ASSERT_TRUE(pty.Ok());
+    const std::string node = pty.SlavePath();
+    const bool root = geteuid() == 0;
+    const group* dialout = getgrnam("dialout");
+    if (root) {
+        ASSERT_EQ(chown(node.c_str(), 0, dialout ? dialout->gr_gid : 20), 0);
+    }
+    ASSERT_EQ(chmod(node.c_str(), root ? 0660 : 0), 0);
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (root && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(1);
+        QtSerialPort port([&](int) { return node; });
+        port.SetPortOpen(true);
+        const std::string why = port.PortOpen() ? "opened" : port.OpenProblem();
+        _exit(write(out[1], why.data(), why.size()) > 0 ? 0 : 1);
+    }
+    close(out[1]);
+    pollfd ready{out[0], POLLIN, 0};
+    char text[1024] = {};
+    if (poll(&ready, 1, 15000) == 1) read(out[0], text, sizeof text - 1);
+    close(out[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    const std::string why = text;
+    EXPECT_EQ(why.rfind("no permission for " + node, 0), 0u) << why;
+    const std::string g = dialout ? dialout->gr_name : "20";
+    const std::string fix = "(group " + g + "): add your user to group " + g +
+                            ", then log out and in again (sudo usermod -aG " + g + " $USER)";
+    EXPECT_TRUE(!root || why.find(fix) != std::string::npos) << why;
 }
 
 }  // namespace

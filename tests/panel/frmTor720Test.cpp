@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QMouseEvent>
 #include <QStatusBar>
 #include <QTest>
 
+#include "app/DialogueTrace.h"
+#include "app/SettingsStore.h"
 #include "panel/frmTor720.h"
 #include "tests/support/PanelRig.h"
 
@@ -78,6 +81,48 @@ TEST_F(frmTor720Test, RightClicksOnTheSecondPortAndTheSpecialButton) {
 
     QTest::mouseClick(window.Commandsp, Qt::LeftButton);
     EXPECT_TRUE(s.ScanRequest);
+}
+
+TEST_F(frmTor720Test, APortThatCannotBeOpenedSaysWhyInTheStatusBar) {
+    port.SetOpenable(false);
+    port.openProblem = "no permission for /dev/ttyUSB0 (group dialout): add your user ...";
+    QTest::mouseClick(window.CommandCOM1, Qt::LeftButton);
+    EXPECT_EQ(window.txtMessages->toPlainText(), "Error accessing COM port");
+    EXPECT_EQ(window.statusPanel2->text().toStdString(), "COM1: " + port.openProblem);
+    EXPECT_EQ(window.txtMessages->toolTip(), window.statusPanel2->text());
+    QTest::mouseClick(window.CommandUSBb, Qt::LeftButton);
+    EXPECT_EQ(window.statusPanel2->text(), "");
+}
+
+TEST_F(frmTor720Test, ContextMenuOpensThePortsAndSwitchesTheTrace) {
+    auto rightClick = [&](QWidget* w) {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2),
+                                w->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(w, &event);
+    };
+    rightClick(window.CommandCOM2);  // steps the port number instead
+    EXPECT_FALSE(window.contextMenu->isVisible());
+    rightClick(window.ChanLabel);
+    EXPECT_TRUE(window.contextMenu->isVisible());
+    // A port the settings name (this directory stands in for it) moves to COM5.
+    const std::string named = dir.path().toStdString();
+    OpenSettingsStore()->setValue("Ports/COM2", dir.path());
+    window.portsAction->trigger();
+    ASSERT_TRUE(window.Ports());
+    EXPECT_TRUE(window.Ports()->isVisible());
+    const QList<QTableWidgetItem*> row =
+        window.Ports()->table->findItems(dir.path(), Qt::MatchExactly);
+    ASSERT_EQ(row.size(), 1);
+    window.Ports()->comChoice[static_cast<size_t>(row[0]->row())]->setCurrentIndex(5);
+    window.Ports()->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    EXPECT_EQ(SerialDevicePath(5), named);
+    EXPECT_EQ(SerialDevicePath(2), "/dev/ttyS1");
+    window.traceAction->trigger();
+    ASSERT_TRUE(DialogueTrace::Active());
+    EXPECT_EQ(window.statusPanel2->text().toStdString(),
+              "Dialogue trace: " + DialogueTrace::Active()->File().string());
+    window.traceAction->trigger();
+    EXPECT_FALSE(DialogueTrace::Active());
 }
 
 TEST_F(frmTor720Test, ClosingWaitsForARunToReturnThenRunsTheShutdown) {

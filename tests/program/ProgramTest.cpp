@@ -94,5 +94,26 @@ TEST_F(ProgramTest, SerialLinkFromStartToSigterm) {
     EXPECT_EQ(ini.value("Ports/COM1").toString().toStdString(), calibratorLink);
 }
 
+TEST_F(ProgramTest, ListPortsPrintsThePortsAndTheirComNumbersAndEnds) {
+    StartBench({.calibratorLink = calibratorLink});
+    const std::string gone = dir.filePath("ttyUSB-gone").toStdString();
+    ASSERT_TRUE(test::WriteFile(Ini(), QByteArray::fromStdString("[Ports]\nCOM2=" + calibratorLink +
+                                                                 "\nCOM4=" + gone + "\n")));
+    auto env = Env();
+    for (auto& [name, value] : env)
+        if (name == "QT_QPA_PLATFORM") value = "none";  // no window could be made
+    ChildProcess program({test::BuiltProgram("t720"), {"--list-ports"}, env, {}});
+    const std::string out = program.ReadAll();
+    EXPECT_EQ(program.Wait(), 0) << out;
+    const std::string pty =
+        QFileInfo(QString::fromStdString(calibratorLink)).canonicalFilePath().toStdString();
+    EXPECT_NE(
+        out.find(calibratorLink + ": COM2 (not listed by the system; leads to " + pty + ")\n"),
+        std::string::npos)
+        << out;
+    EXPECT_NE(out.find(gone + ": COM4 (missing)\n"), std::string::npos) << out;
+    EXPECT_TRUE(CalibratorRecord().empty());  // nothing was written to the port
+}
+
 }  // namespace
 }  // namespace t720

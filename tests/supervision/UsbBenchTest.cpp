@@ -4,10 +4,14 @@
 // library failure and the search that follows are drilled with the whole program.
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+
+#include "app/DialogueTrace.h"
 #include "link/QtSerialPort.h"
 #include "supervision/Supervisor.h"
 #include "tests/support/BenchRig.h"
 #include "tests/support/FakeMainWindow.h"
+#include "tests/support/Files.h"
 #include "tests/support/Passes.h"
 
 namespace t720 {
@@ -126,6 +130,33 @@ TEST_F(UsbBenchTest, ReportsEachVerdictAndClearsItWithTheNextGoodAnswer) {
     EXPECT_EQ(std::vector(record.end() - 4, record.end()),
               (std::vector<std::string>{"K1A 0, 0, 1, 0", "K1B 0,0,0, 0", "K1A 0, 0, 1, 0",
                                         "K1B 0,0,0, 0"}));
+}
+
+TEST_F(UsbBenchTest, TheTraceHoldsEveryCallOfTheFirstPass) {
+    StartBench({.usbSocket = usbSocket});
+    QTemporaryDir dir;
+    ASSERT_TRUE(DialogueTrace::Start(dir.path().toStdString()));
+    sup.OpenComPort(kLinkUsb, false);
+    DialogueTrace::Stop();
+    const QList<QByteArray> lines =
+        test::ReadFile(dir.filePath(DialogueTrace::kFileName)).trimmed().split('\n');
+    const std::vector<std::string> records = {
+        "t720-usb # library " + test::kStandin,
+        "t720-usb > \"\" device -1 id \"\"",
+        "t720-usb < \"\" result 0 count 0",
+        "t720-usb > GetUSBDeviceInfo serial \"\" ident \"\"",
+        "t720-usb < GetUSBDeviceInfo status 0 serial \"T720-40211\" ident \"T720S09 V2.01\"",
+        "t720-usb > \"K1A 128, 0, 6, 0\" device 0 id \"T720-40211\"",  // the range probe
+        "t720-usb < \"0\" result 0 count 1",
+        "t720-usb > \"K1B 0,0,0, 0\" device 0 id \"T720-40211\"",
+        "t720-usb < \"0\" result 0 count 1",
+        "t720-usb > \"K1A 0, 0, 1, 0\" device 0 id \"T720-40211\"",  // the poll
+        "t720-usb < \"0\" result 0 count 1",
+        "t720-usb > \"K1B 0,0,0, 0\" device 0 id \"T720-40211\"",
+        "t720-usb < \"0\" result 0 count 1"};
+    ASSERT_EQ(lines.size(), records.size() + 1);
+    for (size_t i = 0; i < records.size(); ++i)
+        EXPECT_TRUE(lines[i + 1].endsWith(records[i].c_str())) << lines[i + 1].data();
 }
 
 }  // namespace

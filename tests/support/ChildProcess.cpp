@@ -24,6 +24,7 @@ std::vector<std::pair<std::string, std::string>> ProgramEnv(const std::string& b
     return {{"QT_QPA_PLATFORM", "offscreen"},
             {"XDG_CONFIG_HOME", base + "/config"},
             {"XDG_DATA_HOME", base + "/data"},
+            {"XDG_STATE_HOME", base + "/state"},
             {"XDG_RUNTIME_DIR", base}};
 }
 

@@ -22,7 +22,7 @@ inline constexpr std::chrono::milliseconds kProgramPatience = 15s;
 std::string BuiltProgram(const std::string& name);
 
 // The environment of a program of the build started by a test: its own settings,
-// data and runtime directories under `base`, and the offscreen platform.
+// data, state and runtime directories under `base`, and the offscreen platform.
 std::vector<std::pair<std::string, std::string>> ProgramEnv(const std::string& base);
 
 class ChildProcess {

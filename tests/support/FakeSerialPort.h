@@ -37,6 +37,7 @@ class FakeSerialPort final : public SerialPort {
     int InBufferCount() override;
     std::string Input() override;
     bool WaitForInput(double seconds) override;
+    std::string OpenProblem() const override { return openable_ ? "" : openProblem; }
 
     int16_t commPort = 1;
     std::string settings;
@@ -44,6 +45,7 @@ class FakeSerialPort final : public SerialPort {
     std::vector<std::string> lines;  // the same, split into lines (without LF)
     int opens = 0;
     int closes = 0;
+    std::string openProblem;  // the reason given while the port does not open
 
   private:
     struct Pending {
