@@ -7,8 +7,6 @@
 #include "tests/support/ScopedLocale.h"
 
 #include <QLocale>
-#include <bit>
-#include <cstdint>
 #include <functional>
 #include <initializer_list>
 
@@ -40,13 +38,6 @@ inline LinearityState StateAfterRun(const RowValues& reading2) {
     for (int i = 1; i <= 20; ++i) r[i] = reading2[i];
     ShowRecordedRun(s, host, r, r);
     return s;
-}
-
-inline float FloatFromBits(uint32_t bits) {
-    return std::bit_cast<float>(bits);
-}
-inline double DoubleFromBits(uint64_t bits) {
-    return std::bit_cast<double>(bits);
 }
 
 class RecordingHost : public WindowHost {
