@@ -109,20 +109,6 @@ TEST(RunRecord, KeepsWhatTheDmmSaidSoTheRecordShowsWhatTheWindowShowed) {
     EXPECT_EQ(earlier.record->reading1[1], static_cast<double>(0.10000025f));
 }
 
-struct BadRecord {
-    const char* what;
-    std::string text;
-    const char* line;  // the message must begin with this
-};
-
-class MalformedRecord : public testing::TestWithParam<BadRecord> {};
-
-TEST_P(MalformedRecord, RejectedNamingTheLine) {
-    const RecordParse r = ParseRunRecord(GetParam().text);
-    EXPECT_FALSE(r.record);
-    EXPECT_TRUE(r.error.starts_with(GetParam().line)) << r.error;
-}
-
 std::string Truncated(size_t keepLines) {
     const std::string text = RunRecordText(Sample());
     size_t pos = 0;
@@ -130,20 +116,27 @@ std::string Truncated(size_t keepLines) {
     return text.substr(0, pos);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, MalformedRecord,
-    testing::Values(BadRecord{"empty", "", "line 1:"},
-                    BadRecord{"wrong header", WithLine(kHeaderLine, "row,first,second"), "line 7:"},
-                    BadRecord{"missing row", Truncated(kHeaderLine + 19), "line 27:"},
-                    BadRecord{"extra row", RunRecordText(Sample()) + "21,0.5,0.5\n", "line 28:"},
-                    BadRecord{"out of order", WithLine(kRow1Line + 1, "3,0.5,0.5"), "line 9:"},
-                    BadRecord{"not a number", WithLine(kRow1Line + 4, "5,0.5,0,5"), "line 12:"},
-                    BadRecord{"infinite", WithLine(kRow1Line, "1,inf,0.5"), "line 8:"},
-                    BadRecord{"beyond float", WithLine(kRow1Line, "1,1e39,0.5"), "line 8:"},
-                    BadRecord{"NUL", WithLine(kRow1Line, std::string("1,0.5\0,0.5", 10)),
-                              "line 8:"},
-                    BadRecord{"long line", WithLine(2, "# " + std::string(5000, 'x')), "line 2:"},
-                    BadRecord{"too large", std::string(2 * 1024 * 1024, '#'), "larger than"}));
+TEST(RunRecord, MalformedRecordsAreRejectedNamingTheLine) {
+    const struct {
+        std::string text;
+        const char* line;  // the message must begin with this
+    } cases[] = {{"", "line 1:"},
+                 {WithLine(kHeaderLine, "row,first,second"), "line 7:"},
+                 {Truncated(kHeaderLine + 19), "line 27:"},               // a row missing
+                 {RunRecordText(Sample()) + "21,0.5,0.5\n", "line 28:"},  // a row too many
+                 {WithLine(kRow1Line + 1, "3,0.5,0.5"), "line 9:"},       // out of order
+                 {WithLine(kRow1Line + 4, "5,0.5,0,5"), "line 12:"},      // a decimal comma
+                 {WithLine(kRow1Line, "1,inf,0.5"), "line 8:"},
+                 {WithLine(kRow1Line, "1,1e39,0.5"), "line 8:"},  // beyond a float
+                 {WithLine(kRow1Line, std::string("1,0.5\0,0.5", 10)), "line 8:"},
+                 {WithLine(2, "# " + std::string(5000, 'x')), "line 2:"},  // a line too long
+                 {std::string(2 * 1024 * 1024, '#'), "larger than"}};
+    for (const auto& c : cases) {
+        const RecordParse r = ParseRunRecord(c.text);
+        EXPECT_FALSE(r.record) << c.line;
+        EXPECT_TRUE(r.error.starts_with(c.line)) << r.error;
+    }
+}
 
 // The command-line evaluator, run as the operator would run it.
 class LinearityCli : public testing::Test {

@@ -69,33 +69,28 @@ TEST(PrepareGrid, TooSmallAGridGetsNoNegativeSizes) {
     EXPECT_EQ(c.Results.height, 25);
 }
 
-struct ReadingPair {
-    double first;
-    double second;
-    Colour colour;
-};
-
-class ReadingCells : public testing::TestWithParam<ReadingPair> {};
-
-TEST_P(ReadingCells, SecondReadingRedWhenTheyDiffer) {
+TEST(ReadingCells, SecondReadingRedWhenTheyDiffer) {
     ScopedLocale locale(QLocale::c());
-    LinearityState s;
-    WriteFirstReading(s, 4, GetParam().first);
-    WriteSecondReading(s, 4, GetParam().second);
-    const GridCell& cell = s.controls.Results.Cell(4, 2);
-    EXPECT_EQ(cell.foreColour, GetParam().colour);
-    EXPECT_EQ(cell.align, Align::Right);
-    EXPECT_EQ(s.controls.Results.Cell(4, 1).align, Align::Right);
-    EXPECT_EQ(s.ReadingDiff[4], float(GetParam().first) - float(GetParam().second));
-    EXPECT_EQ(s.controls.Results.currentCol, 2);
+    const struct {
+        double first, second;
+        Colour colour;
+    } cases[] = {{0.000002, 0, kBlack},  // exactly the limit
+                 {0, 0.000003, kRed},
+                 {0.000003, 0, kRed},
+                 {0.5, 0.5, kBlack},
+                 {-0.1000021, -0.1, kRed}};
+    for (const auto& c : cases) {
+        LinearityState s;
+        WriteFirstReading(s, 4, c.first);
+        WriteSecondReading(s, 4, c.second);
+        EXPECT_EQ(s.controls.Results.Cell(4, 2).foreColour, c.colour)
+            << c.first << ", " << c.second;
+        EXPECT_EQ(s.ReadingDiff[4], float(c.first) - float(c.second));
+        EXPECT_EQ(s.controls.Results.Cell(4, 1).align, Align::Right);
+        EXPECT_EQ(s.controls.Results.Cell(4, 2).align, Align::Right);
+        EXPECT_EQ(s.controls.Results.currentCol, 2);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Spread, ReadingCells,
-                         testing::Values(ReadingPair{0.000002, 0, kBlack},  // exactly the limit
-                                         ReadingPair{0, 0.000003, kRed},
-                                         ReadingPair{0.000003, 0, kRed},
-                                         ReadingPair{0.5, 0.5, kBlack},
-                                         ReadingPair{-0.1000021, -0.1, kRed}));
 
 TEST(ReadingCells, TextShowsTheReadingAsReadTheFieldKeepsAFloat) {
     ScopedLocale locale(QLocale::c());

@@ -120,37 +120,30 @@ TEST_F(ShowResultsTest, TrialWithShuntsKeepsTheMeasurementVisible) {
     EXPECT_EQ(host_.repaints, 2);
 }
 
-struct CurveColours {
-    std::array<float, 10> ppm;      // LinDevPpm(1..10)
-    std::array<Colour, 10> colour;  // of LinDevPpm(1..10), i.e. rows 10 down to 1
-};
-
-class CurveCellColour : public testing::TestWithParam<CurveColours> {};
-
-TEST_P(CurveCellColour, ByValue) {
+TEST(CurveCellColour, ByValue) {
     ScopedLocale locale(QLocale::c());
-    LinearityState s;
-    for (int i = 1; i <= 10; ++i) s.LinDevPpm[i] = GetParam().ppm[i - 1];
-    NullHost host;
-    ShowResults(s, host, false);
-    for (int i = 1; i <= 10; ++i)
-        EXPECT_EQ(s.controls.Results.Cell(11 - i, 8).backColour, GetParam().colour[i - 1])
-            << "LinDevPpm(" << i << ")";
+    constexpr Colour W = kWhite, LR = kLightRed, LG = kLightGreen, G = kGreen, P = kPink;
+    const struct {
+        std::array<float, 10> ppm;      // LinDevPpm(1..10)
+        std::array<Colour, 10> colour;  // of LinDevPpm(1..10), i.e. rows 10 down to 1
+    } cases[] = {                       // All equal: every cell is "the largest".
+                 {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {LG, LG, LG, LG, LG, LG, LG, LG, LG, LG}},
+                 // Above 10 ppm light red; extremes above 10 pink; exactly 10 is not above.
+                 {{3, 11, 12, -15, 10, -10, 0, -11, 1, 2}, {W, LR, P, P, W, W, W, LR, W, W}},
+                 // Extremes of exactly +-10 keep the plain greens.
+                 {{10, -10, 1, 2, 3, 4, 5, 6, 7, 0}, {LG, G, W, W, W, W, W, W, W, W}},
+                 // Equal values at the extreme all count as the largest.
+                 {{-2, 5, 5, 1, 0, 0, 0, 0, 0, 0}, {G, LG, LG, W, W, W, W, W, W, W}}};
+    for (const auto& c : cases) {
+        LinearityState s;
+        for (int i = 1; i <= 10; ++i) s.LinDevPpm[i] = c.ppm[i - 1];
+        NullHost host;
+        ShowResults(s, host, false);
+        for (int i = 1; i <= 10; ++i)
+            EXPECT_EQ(s.controls.Results.Cell(11 - i, 8).backColour, c.colour[i - 1])
+                << "LinDevPpm(" << i << ") = " << c.ppm[i - 1];
+    }
 }
-
-constexpr Colour W = kWhite, LR = kLightRed, LG = kLightGreen, G = kGreen, P = kPink;
-
-INSTANTIATE_TEST_SUITE_P(
-    Rules, CurveCellColour,
-    testing::Values(
-        // All equal: every cell is "the largest".
-        CurveColours{{0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {LG, LG, LG, LG, LG, LG, LG, LG, LG, LG}},
-        // Above 10 ppm light red; extremes above 10 pink; exactly 10 is not above.
-        CurveColours{{3, 11, 12, -15, 10, -10, 0, -11, 1, 2}, {W, LR, P, P, W, W, W, LR, W, W}},
-        // Extremes of exactly +-10 keep the plain greens.
-        CurveColours{{10, -10, 1, 2, 3, 4, 5, 6, 7, 0}, {LG, G, W, W, W, W, W, W, W, W}},
-        // Equal values at the extreme all count as the largest.
-        CurveColours{{-2, 5, 5, 1, 0, 0, 0, 0, 0, 0}, {G, LG, LG, W, W, W, W, W, W, W}}));
 
 TEST_F(ShowResultsTest, GermanDecimalComma) {
     ScopedLocale german(QLocale(QLocale::German, QLocale::Germany));

@@ -16,51 +16,45 @@ using test::kSkewed;
 using test::RecordingHost;
 using test::ScopedLocale;
 
-struct HitCase {
-    int button;
-    double x, y;  // twips
-    GridHit::Zone zone;
-    int row;
-};
-
-class GridZones : public testing::TestWithParam<HitCase> {};
-
 // Column 0 is 540 twips wide, every column after it counts as 963 and every row
 // as 93. Column 3 thus spans 2466..3429 and row r 93 r..93 r + 93; a zone keeps 5 %
 // of a cell clear at each edge: x 2514.15..3380.85, y from 97.65 (row 1) to
 // 1948.35 (row 20); the copy cell, column 0 of row 0, x -374.85..491.85, y 4.65..88.35.
-TEST_P(GridZones, FromMousePosition) {
+TEST(GridZones, FromMousePosition) {
     GridModel grid;
     grid.colWidth[0] = 540;
     grid.colWidth[2] = 963;
     grid.rowHeight[2] = 93;
-    const HitCase& h = GetParam();
-    const GridHit hit = HitTestGrid(grid, h.button, h.x, h.y);
-    EXPECT_EQ(hit.zone, h.zone);
-    if (h.zone == GridHit::Zone::ShuntPick) {
-        EXPECT_EQ(hit.row, h.row);
+    using Z = GridHit::Zone;
+    const struct {
+        int button;
+        double x, y;  // twips
+        Z zone;
+        int row;
+    } cases[] = {{kRightButton, 2515, 98, Z::ShuntPick, 1},
+                 {kRightButton, 3380, 1948, Z::ShuntPick, 20},
+                 {kRightButton, 2514, 520, Z::None, 0},
+                 {kRightButton, 3381, 520, Z::None, 0},
+                 {kRightButton, 2947, 97, Z::None, 0},
+                 {kRightButton, 2947, 1949, Z::None, 0},
+                 {kLeftButton, 2947, 520, Z::None, 0},
+                 {kLeftButton, 491, 88, Z::Copy, 0},
+                 {kLeftButton, -374, 5, Z::Copy, 0},
+                 {kLeftButton, 492, 46, Z::None, 0},
+                 {kLeftButton, 60, 4, Z::None, 0},
+                 {kLeftButton, 60, 89, Z::None, 0},
+                 {3, 60, 46, Z::None, 0}};
+    for (const auto& c : cases) {
+        const GridHit hit = HitTestGrid(grid, c.button, c.x, c.y);
+        EXPECT_EQ(hit.zone, c.zone) << c.button << " at " << c.x << ", " << c.y;
+        EXPECT_EQ(hit.row, c.row) << c.button << " at " << c.x << ", " << c.y;
     }
 }
-
-using Z = GridHit::Zone;
-INSTANTIATE_TEST_SUITE_P(Cases, GridZones,
-                         testing::Values(HitCase{kRightButton, 2515, 98, Z::ShuntPick, 1},
-                                         HitCase{kRightButton, 3380, 1948, Z::ShuntPick, 20},
-                                         HitCase{kRightButton, 2514, 520, Z::None, 0},
-                                         HitCase{kRightButton, 3381, 520, Z::None, 0},
-                                         HitCase{kRightButton, 2947, 97, Z::None, 0},
-                                         HitCase{kRightButton, 2947, 1949, Z::None, 0},
-                                         HitCase{kLeftButton, 491, 88, Z::Copy, 0},
-                                         HitCase{kLeftButton, -374, 5, Z::Copy, 0},
-                                         HitCase{kLeftButton, 492, 46, Z::None, 0},
-                                         HitCase{kLeftButton, 60, 4, Z::None, 0},
-                                         HitCase{kLeftButton, 60, 89, Z::None, 0},
-                                         HitCase{3, 60, 46, Z::None, 0}));
 
 TEST(GridZones, GridWithoutSizeHasNoZones) {
     GridModel grid;
     grid.colWidth[2] = 0;
-    EXPECT_EQ(HitTestGrid(grid, kRightButton, 100, 100).zone, Z::None);
+    EXPECT_EQ(HitTestGrid(grid, kRightButton, 100, 100).zone, GridHit::Zone::None);
 }
 
 class ActionsTest : public testing::Test {
