@@ -4,6 +4,7 @@
 #include <QTest>
 #include <algorithm>
 
+#include "linearity/TapSequence.h"
 #include "tests/drills/FaultDrill.h"
 #include "tests/support/FastClock.h"
 
@@ -106,6 +107,14 @@ TEST_F(RunWindows, TheMainWindowIsOffForTheRunAndEitherStatusBarStopsIt) {
     // A completed run leaves the mode on: greyed-out buttons stay dead.
     ASSERT_TRUE(Run(20, [] {}));
     ASSERT_EQ(Results().LastScan().outcome, Outcome::Completed);
+    // Both readings of a row are of the taps the calibrator selected for it.
+    const auto taps = linearity::TapSequence();
+    for (int row = 1; row <= 20; ++row) {
+        const sim::CalibratorModel::Taps t{taps[row].t, taps[row].a, taps[row].b, taps[row].d};
+        const double across = bench->WithDmm([&](const auto& m) { return m.TrueReading(t); });
+        EXPECT_NEAR(Results().State().DmmReading1[row], across, 1e-6) << row;
+        EXPECT_NEAR(Results().State().DmmReading2[row], across, 1e-6) << row;
+    }
     const uint64_t lines = CalibratorLines();
     QTest::mousePress(Main().Command6, Qt::LeftButton);
     QTest::mouseRelease(Main().Command6, Qt::LeftButton);

@@ -1,5 +1,4 @@
-// Helpers shared by the linearity tests: readings, the run's K1Y commands and a
-// recording window host.
+// Helpers shared by the linearity tests: readings and a recording window host.
 #pragma once
 
 #include "linearity/LinearityState.h"
@@ -8,23 +7,10 @@
 #include "tests/support/ScopedLocale.h"
 
 #include <QLocale>
-#include <bit>
-#include <cstdint>
 #include <functional>
 #include <initializer_list>
-#include <string>
-#include <vector>
 
 namespace t720::linearity::test {
-
-// The K1Y commands of a run's rows 1..20, as the calibrator must receive them: down
-// the divider, then up.
-inline const std::vector<std::string> kRunK1Y = {
-    "K1Y  1, 10, 9, 0", "K1Y  0, 8, 9, 0", "K1Y  1, 8, 7, 0", "K1Y  0, 6, 7, 0",
-    "K1Y  1, 6, 5, 0",  "K1Y  0, 4, 5, 0", "K1Y  1, 4, 3, 0", "K1Y  0, 2, 3, 0",
-    "K1Y  1, 2, 1, 0",  "K1Y  0, 0, 1, 0", "K1Y  0, 0, 1, 1", "K1Y  1, 2, 1, 1",
-    "K1Y  0, 2, 3, 1",  "K1Y  1, 4, 3, 1", "K1Y  0, 4, 5, 1", "K1Y  1, 6, 5, 1",
-    "K1Y  0, 6, 7, 1",  "K1Y  1, 8, 7, 1", "K1Y  0, 8, 9, 1", "K1Y  1, 10, 9, 1"};
 
 // Twenty readings of 0.5 V, each off by the given ppm (rows 1..20).
 inline RowValues ReadingsPpm(std::initializer_list<int> ppm) {
@@ -52,13 +38,6 @@ inline LinearityState StateAfterRun(const RowValues& reading2) {
     for (int i = 1; i <= 20; ++i) r[i] = reading2[i];
     ShowRecordedRun(s, host, r, r);
     return s;
-}
-
-inline float FloatFromBits(uint32_t bits) {
-    return std::bit_cast<float>(bits);
-}
-inline double DoubleFromBits(uint64_t bits) {
-    return std::bit_cast<double>(bits);
 }
 
 class RecordingHost : public WindowHost {

@@ -11,13 +11,19 @@ namespace {
 using test::RecordingHost;
 using test::ScopedLocale;
 
-TEST(PrepareGrid, LayoutFromTheGridsSize) {
+TEST(PrepareGrid, LayoutNamesAndIntervalsAndEmptiedResults) {
     ResultsControls c;
-    c.Results.height = 2100;
-    c.Results.width = 9000;
+    GridModel& g = c.Results;
+    g.height = 2100;
+    g.width = 9000;
+    g.Cell(0, 9).text = "d% tst";
+    g.Cell(4, 3).text = "  750 kOhm";
+    g.Cell(4, 3).backColour = kLightGrey;
+    c.OptiL1[2] = "2 Rs: ...";
+    c.OptiL3 = "12.5";
+    c.OptiLcnt = " 1176";
     RecordingHost host;
     PrepareGrid(c, host);
-    const GridModel& g = c.Results;
 
     for (int row = 0; row < GridModel::kRows; ++row) EXPECT_EQ(g.rowHeight[row], 93) << row;
     EXPECT_EQ(g.height, 21 * 93 + 25);
@@ -25,41 +31,15 @@ TEST(PrepareGrid, LayoutFromTheGridsSize) {
     EXPECT_EQ(g.colWidth[4], 630);
     for (int col : {1, 2, 3, 5, 6, 7, 8, 9})
         EXPECT_EQ(g.colWidth[col], 963) << col;  // 9000/9.29 - 5
-    EXPECT_EQ(c.Picture2Top, 21 * 93 / 21.0 * 11);
+    EXPECT_EQ(c.Picture2Top, 93 * 11);
     EXPECT_EQ(g.backgroundColour, kWhite);
     EXPECT_TRUE(g.visible);
     EXPECT_EQ(host.repaints, 1);
-}
 
-TEST(PrepareGrid, TooSmallAGridGetsNoNegativeSizes) {
-    ResultsControls c;
-    c.Results.height = 100;
-    c.Results.width = 20;
-    NullHost host;
-    PrepareGrid(c, host);
-    EXPECT_EQ(c.Results.rowHeight[5], 0);
-    EXPECT_EQ(c.Results.colWidth[2], 0);
-    EXPECT_EQ(c.Results.height, 25);
-}
-
-TEST(PrepareGrid, HeadingsNamesAndIntervals) {
-    ResultsControls c;
-    GridModel& g = c.Results;
-    g.Cell(0, 1).text = "modMW V";
-    g.Cell(0, 9).text = "d% tst";
-    g.Cell(4, 3).text = "  750 kOhm";
-    g.Cell(4, 3).backColour = kLightGrey;
-    c.OptiL1[2] = "2 Rs: ...";
-    c.OptiL3 = "12.5";
-    c.OptiLcnt = " 1176";
-    NullHost host;
-    PrepareGrid(c, host);
-
-    // The headings' texts are checked in the grid's copy (frmResultsTest, LinearityCli).
+    // The headings' texts are checked in the grid's copy (LinearityCli).
     EXPECT_EQ(g.Cell(0, 9).text, "");
     EXPECT_EQ(g.Cell(0, 3).align, Align::Centre);
     EXPECT_EQ(g.Cell(0, 9).backColour, kSysWindowBackground);
-
     EXPECT_EQ(g.Cell(1, 0).text, "R 116");
     EXPECT_EQ(g.Cell(20, 0).text, "R 97");
     EXPECT_EQ(g.Cell(1, 4).text, " 100 ... 90");
@@ -78,33 +58,39 @@ TEST(PrepareGrid, HeadingsNamesAndIntervals) {
     EXPECT_EQ(c.OptiLcnt, "");
 }
 
-struct ReadingPair {
-    double first;
-    double second;
-    Colour colour;
-};
-
-class ReadingCells : public testing::TestWithParam<ReadingPair> {};
-
-TEST_P(ReadingCells, SecondReadingRedWhenTheyDiffer) {
-    ScopedLocale locale(QLocale::c());
-    LinearityState s;
-    WriteFirstReading(s, 4, GetParam().first);
-    WriteSecondReading(s, 4, GetParam().second);
-    const GridCell& cell = s.controls.Results.Cell(4, 2);
-    EXPECT_EQ(cell.foreColour, GetParam().colour);
-    EXPECT_EQ(cell.align, Align::Right);
-    EXPECT_EQ(s.controls.Results.Cell(4, 1).align, Align::Right);
-    EXPECT_EQ(s.ReadingDiff[4], float(GetParam().first) - float(GetParam().second));
-    EXPECT_EQ(s.controls.Results.currentCol, 2);
+TEST(PrepareGrid, TooSmallAGridGetsNoNegativeSizes) {
+    ResultsControls c;
+    c.Results.height = 100;
+    c.Results.width = 20;
+    NullHost host;
+    PrepareGrid(c, host);
+    EXPECT_EQ(c.Results.rowHeight[5], 0);
+    EXPECT_EQ(c.Results.colWidth[2], 0);
+    EXPECT_EQ(c.Results.height, 25);
 }
 
-INSTANTIATE_TEST_SUITE_P(Spread, ReadingCells,
-                         testing::Values(ReadingPair{0.000002, 0, kBlack},  // exactly the limit
-                                         ReadingPair{0, 0.000003, kRed},
-                                         ReadingPair{0.000003, 0, kRed},
-                                         ReadingPair{0.5, 0.5, kBlack},
-                                         ReadingPair{-0.1000021, -0.1, kRed}));
+TEST(ReadingCells, SecondReadingRedWhenTheyDiffer) {
+    ScopedLocale locale(QLocale::c());
+    const struct {
+        double first, second;
+        Colour colour;
+    } cases[] = {{0.000002, 0, kBlack},  // exactly the limit
+                 {0, 0.000003, kRed},
+                 {0.000003, 0, kRed},
+                 {0.5, 0.5, kBlack},
+                 {-0.1000021, -0.1, kRed}};
+    for (const auto& c : cases) {
+        LinearityState s;
+        WriteFirstReading(s, 4, c.first);
+        WriteSecondReading(s, 4, c.second);
+        EXPECT_EQ(s.controls.Results.Cell(4, 2).foreColour, c.colour)
+            << c.first << ", " << c.second;
+        EXPECT_EQ(s.ReadingDiff[4], float(c.first) - float(c.second));
+        EXPECT_EQ(s.controls.Results.Cell(4, 1).align, Align::Right);
+        EXPECT_EQ(s.controls.Results.Cell(4, 2).align, Align::Right);
+        EXPECT_EQ(s.controls.Results.currentCol, 2);
+    }
+}
 
 TEST(ReadingCells, TextShowsTheReadingAsReadTheFieldKeepsAFloat) {
     ScopedLocale locale(QLocale::c());

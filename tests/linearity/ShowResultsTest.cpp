@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 
 namespace t720::linearity {
@@ -21,11 +20,11 @@ class ShowResultsTest : public testing::Test {
     RecordingHost host_;
 };
 
-const PlotLine* LineAt(const PictureModel& pic, size_t i) {
-    return std::get_if<PlotLine>(&pic.primitives.at(i));
+const PlotLine& LineAt(const PictureModel& pic, size_t i) {
+    return std::get<PlotLine>(pic.primitives.at(i));
 }
-const PlotCircle* CircleAt(const PictureModel& pic, size_t i) {
-    return std::get_if<PlotCircle>(&pic.primitives.at(i));
+const PlotCircle& CircleAt(const PictureModel& pic, size_t i) {
+    return std::get<PlotCircle>(pic.primitives.at(i));
 }
 
 TEST_F(ShowResultsTest, MeasurementOfEqualReadings) {
@@ -51,49 +50,57 @@ TEST_F(ShowResultsTest, MeasurementOfEqualReadings) {
 
     EXPECT_NEAR(s.CurveMax, 0.0238, 0.00005);
     EXPECT_NEAR(s.CurveMin, -0.0238, 0.00005);
-    EXPECT_EQ(s.PlotMin, (s.CurveMin - 2) * 1.1);
-    EXPECT_EQ(s.PlotMax, (s.CurveMax + 2) * 1.1);
     EXPECT_EQ(s.controls.minppm.caption, "0.0");
-    EXPECT_EQ(s.controls.maxppm.caption, "0.0");
     EXPECT_TRUE(s.controls.minppm.visible);
     EXPECT_TRUE(s.controls.CmdOpt.visible);
 }
 
-TEST_F(ShowResultsTest, PlotOfTheMeasurement) {
-    LinearityState s = test::StateAfterRun(test::kSkewed);
+TEST_F(ShowResultsTest, PlotOfTheReferenceCurve) {
+    LinearityState s;
+    s.RefLinDevPpm = {0, 1, 3, -8, 2, 0, 0, 0, 0, 0, -1};
+    ShowResults(s, host_, false);
     const PictureModel& pic = s.controls.Picture1;
-    const double span = s.PlotMax - s.PlotMin;
+    // -8 and 3 ppm widened to (-8 - 2) × 1.1 = -11 and (3 + 2) × 1.1 = 5.5; 5 % of
+    // the 16.5 ppm on either side; one unit of height per 10 %, 0 % at the bottom.
     EXPECT_TRUE(pic.visible);
-    EXPECT_EQ(pic.scaleLeft, s.PlotMin - 0.05 * span);
-    EXPECT_EQ(pic.scaleWidth, 1.1 * span);
+    EXPECT_NEAR(pic.scaleLeft, -11.825, 1e-9);
+    EXPECT_NEAR(pic.scaleWidth, 18.15, 1e-9);
     EXPECT_EQ(pic.scaleTop, -0.5);
     EXPECT_EQ(pic.scaleHeight, 11);
+    EXPECT_EQ(s.controls.minppm.caption, "-8.0");
+    EXPECT_EQ(s.controls.maxppm.caption, "3.0");
 
-    // Zero axis, then per point a line from the previous point and a circle.
+    // The zero axis, then per point a line from the previous point and a circle.
     ASSERT_EQ(pic.primitives.size(), 1u + 2 * 11);
-    EXPECT_EQ(*LineAt(pic, 0), (PlotLine{0, -0.5, 0, 11.5, kBlack}));
-    EXPECT_EQ(*LineAt(pic, 1), (PlotLine{0, 10, 0, 10, kRed}));  // point 0: 0 ppm at 0 %
-    for (int k = 1; k <= 10; ++k) {
-        const double x = s.RefLinDevPpm[k];
-        EXPECT_EQ(*LineAt(pic, 1 + 2 * k),
-                  (PlotLine{s.RefLinDevPpm[k - 1], 11.0 - k, x, 10.0 - k, kRed}));
-        EXPECT_EQ(*CircleAt(pic, 2 + 2 * k), (PlotCircle{x, 10.0 - k, 0.01 * span, kRed}));
-    }
-    EXPECT_EQ(s.CurveMin, *std::min_element(s.RefLinDevPpm.begin(), s.RefLinDevPpm.end()));
+    EXPECT_EQ(LineAt(pic, 0), (PlotLine{0, -0.5, 0, 11.5, kBlack}));
+    EXPECT_EQ(LineAt(pic, 1), (PlotLine{0, 10, 0, 10, kRed}));
+    EXPECT_EQ(LineAt(pic, 7), (PlotLine{3, 8, -8, 7, kRed}));
+    const PlotCircle circle = CircleAt(pic, 8);
+    EXPECT_EQ(circle.x, -8);
+    EXPECT_EQ(circle.y, 7);
+    EXPECT_NEAR(circle.r, 0.165, 1e-9);
+    EXPECT_EQ(CircleAt(pic, 22).y, 0);  // 100 % at the top
+
+    // A curve nowhere above zero still scales from a largest value of 0.001.
+    s.RefLinDevPpm = {0, -1, -2, -3, -4, -5, -4, -3, -2, -1, 0};
+    ShowResults(s, host_, false);
+    EXPECT_EQ(s.CurveMax, 0.001);
+    EXPECT_NEAR(s.PlotMax, 2.2011, 1e-9);
 }
 
 TEST_F(ShowResultsTest, TrialWithShuntsKeepsTheMeasurementVisible) {
     LinearityState s = test::StateAfterRun(test::Uniform(0.5f));
     const GridModel before = s.controls.Results;
-    const double curveMax = s.CurveMax;
     s.RowShunt[3] = 5;
     Evaluate(s, true);
     ShowResults(s, host_, true);
     const GridModel& g = s.controls.Results;
 
+    // Every reading times the geometric mean of the factors, 0.99960148^(1/20);
+    // row 3 times its own factor as well.
     EXPECT_EQ(g.Cell(0, 1).text, "modMW V");
-    EXPECT_NE(g.Cell(3, 1).text, before.Cell(3, 1).text);
-    EXPECT_EQ(g.Cell(1, 1).text, "0.4999900");  // the others follow the mean factor
+    EXPECT_EQ(g.Cell(1, 1).text, "0.4999900");
+    EXPECT_EQ(g.Cell(3, 1).text, "0.4997908");
     for (int row : {7, 14, 6, 15}) EXPECT_FALSE(g.Cell(row, 5).text.empty()) << row;
     for (int row : {10, 11, 9, 12}) EXPECT_EQ(g.Cell(row, 5).text, before.Cell(row, 5).text);
     EXPECT_EQ(g.Cell(0, 9).text, "d% tst");
@@ -105,58 +112,38 @@ TEST_F(ShowResultsTest, TrialWithShuntsKeepsTheMeasurementVisible) {
     // The red measured curve and its scale stay; the blue trial is drawn over it.
     const PictureModel& pic = s.controls.Picture1;
     ASSERT_EQ(pic.primitives.size(), 2u * 23);
-    EXPECT_EQ(LineAt(pic, 1)->colour, kRed);
-    EXPECT_EQ(*LineAt(pic, 23), (PlotLine{0, -0.5, 0, 11.5, kBlack}));
-    EXPECT_EQ(CircleAt(pic, 45)->colour, kBlue);
-    EXPECT_EQ(CircleAt(pic, 45)->x, s.LinDevPpm[10]);
-    EXPECT_EQ(s.CurveMax, curveMax);
+    EXPECT_EQ(LineAt(pic, 1).colour, kRed);
+    EXPECT_EQ(LineAt(pic, 23), (PlotLine{0, -0.5, 0, 11.5, kBlack}));
+    EXPECT_EQ(CircleAt(pic, 45).colour, kBlue);
+    EXPECT_EQ(CircleAt(pic, 45).x, s.LinDevPpm[10]);
+    EXPECT_NEAR(s.CurveMax, 0.0238, 0.00005);
     EXPECT_EQ(host_.repaints, 2);
 }
 
-TEST_F(ShowResultsTest, OpenShuntsRepeatTheMeasurementBesideIt) {
-    LinearityState s = test::StateAfterRun(test::ReadingsPpm(
-        {12, -7, 3, 25, -14, 8, 0, -3, 17, -9, 5, -11, 22, -6, 4, 9, -15, 2, 13, -1}));
-    Evaluate(s, true);
-    ShowResults(s, host_, true);
-    const GridModel& g = s.controls.Results;
-    const int shuntRow[] = {7, 14, 6, 15};
-    const int plainRow[] = {10, 11, 9, 12};
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(g.Cell(shuntRow[i], 5).text, g.Cell(plainRow[i], 5).text);
-    for (int row = 1; row <= 10; ++row) EXPECT_EQ(g.Cell(row, 9).text, g.Cell(row, 8).text);
-    for (int row = 1; row <= 20; ++row) EXPECT_EQ(g.Cell(row, 1).text, g.Cell(row, 2).text);
-}
-
-struct CurveColours {
-    std::array<float, 10> ppm;      // LinDevPpm(1..10)
-    std::array<Colour, 10> colour;  // of LinDevPpm(1..10), i.e. rows 10 down to 1
-};
-
-class CurveCellColour : public testing::TestWithParam<CurveColours> {};
-
-TEST_P(CurveCellColour, ByValue) {
+TEST(CurveCellColour, ByValue) {
     ScopedLocale locale(QLocale::c());
-    LinearityState s;
-    for (int i = 1; i <= 10; ++i) s.LinDevPpm[i] = GetParam().ppm[i - 1];
-    NullHost host;
-    ShowResults(s, host, false);
-    for (int i = 1; i <= 10; ++i)
-        EXPECT_EQ(s.controls.Results.Cell(11 - i, 8).backColour, GetParam().colour[i - 1])
-            << "LinDevPpm(" << i << ")";
+    constexpr Colour W = kWhite, LR = kLightRed, LG = kLightGreen, G = kGreen, P = kPink;
+    const struct {
+        std::array<float, 10> ppm;      // LinDevPpm(1..10)
+        std::array<Colour, 10> colour;  // of LinDevPpm(1..10), i.e. rows 10 down to 1
+    } cases[] = {                       // All equal: every cell is "the largest".
+                 {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {LG, LG, LG, LG, LG, LG, LG, LG, LG, LG}},
+                 // Above 10 ppm light red; extremes above 10 pink; exactly 10 is not above.
+                 {{3, 11, 12, -15, 10, -10, 0, -11, 1, 2}, {W, LR, P, P, W, W, W, LR, W, W}},
+                 // Extremes of exactly +-10 keep the plain greens.
+                 {{10, -10, 1, 2, 3, 4, 5, 6, 7, 0}, {LG, G, W, W, W, W, W, W, W, W}},
+                 // Equal values at the extreme all count as the largest.
+                 {{-2, 5, 5, 1, 0, 0, 0, 0, 0, 0}, {G, LG, LG, W, W, W, W, W, W, W}}};
+    for (const auto& c : cases) {
+        LinearityState s;
+        for (int i = 1; i <= 10; ++i) s.LinDevPpm[i] = c.ppm[i - 1];
+        NullHost host;
+        ShowResults(s, host, false);
+        for (int i = 1; i <= 10; ++i)
+            EXPECT_EQ(s.controls.Results.Cell(11 - i, 8).backColour, c.colour[i - 1])
+                << "LinDevPpm(" << i << ") = " << c.ppm[i - 1];
+    }
 }
-
-constexpr Colour W = kWhite, LR = kLightRed, LG = kLightGreen, G = kGreen, P = kPink;
-
-INSTANTIATE_TEST_SUITE_P(
-    Rules, CurveCellColour,
-    testing::Values(
-        // All equal: every cell is "the largest".
-        CurveColours{{0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {LG, LG, LG, LG, LG, LG, LG, LG, LG, LG}},
-        // Above 10 ppm light red; extremes above 10 pink; exactly 10 is not above.
-        CurveColours{{3, 11, 12, -15, 10, -10, 0, -11, 1, 2}, {W, LR, P, P, W, W, W, LR, W, W}},
-        // Extremes of exactly +-10 keep the plain greens.
-        CurveColours{{10, -10, 1, 2, 3, 4, 5, 6, 7, 0}, {LG, G, W, W, W, W, W, W, W, W}},
-        // Equal values at the extreme all count as the largest.
-        CurveColours{{-2, 5, 5, 1, 0, 0, 0, 0, 0, 0}, {G, LG, LG, W, W, W, W, W, W, W}}));
 
 TEST_F(ShowResultsTest, GermanDecimalComma) {
     ScopedLocale german(QLocale(QLocale::German, QLocale::Germany));
@@ -179,29 +166,21 @@ TEST_F(ShowResultsTest, NoCurveFromReadingsThatSumToZero) {
     EXPECT_TRUE(std::isfinite(pic.scaleLeft) && std::isfinite(pic.scaleWidth));
 }
 
-struct AlignCase {
-    const char* text;
-    Align align;
-    const char* separator;
-    Align shown;
-};
-
-class GeneralAlignment : public testing::TestWithParam<AlignCase> {};
-
-TEST_P(GeneralAlignment, NumbersRightTextLeft) {
-    GridCell cell;
-    cell.text = GetParam().text;
-    cell.align = GetParam().align;
-    EXPECT_EQ(ResolveAlignment(cell, GetParam().separator), GetParam().shown);
+// A cell of general alignment shows a number to the right, a text to the left.
+TEST(GeneralAlignment, NumbersRightTextLeft) {
+    const struct {
+        const char* text;
+        Align align;
+        const char* separator;
+        Align shown;
+    } cases[] = {
+        {"0.0", Align::General, ".", Align::Right},  {"0,5", Align::General, ",", Align::Right},
+        {"0,5", Align::General, ".", Align::Left},   {"1.5 ppm", Align::General, ".", Align::Left},
+        {"R 116", Align::General, ".", Align::Left}, {"0.0", Align::Centre, ".", Align::Centre}};
+    for (const auto& c : cases)
+        EXPECT_EQ(ResolveAlignment({.text = c.text, .align = c.align}, c.separator), c.shown)
+            << c.text;
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, GeneralAlignment,
-                         testing::Values(AlignCase{"0.0", Align::General, ".", Align::Right},
-                                         AlignCase{"0,5", Align::General, ",", Align::Right},
-                                         AlignCase{"0,5", Align::General, ".", Align::Left},
-                                         AlignCase{"1.5 ppm", Align::General, ".", Align::Left},
-                                         AlignCase{"R 116", Align::General, ".", Align::Left},
-                                         AlignCase{"0.0", Align::Centre, ".", Align::Centre}));
 
 }  // namespace
 }  // namespace t720::linearity

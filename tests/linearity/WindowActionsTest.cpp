@@ -16,49 +16,45 @@ using test::kSkewed;
 using test::RecordingHost;
 using test::ScopedLocale;
 
-struct HitCase {
-    int button;
-    double c;  // in widths of column 2 after column 0
-    double r;  // in heights of row 2
-    GridHit::Zone zone;
-    int row;
-};
-
-class GridZones : public testing::TestWithParam<HitCase> {};
-
-TEST_P(GridZones, FromMousePosition) {
+// Column 0 is 540 twips wide, every column after it counts as 963 and every row
+// as 93. Column 3 thus spans 2466..3429 and row r 93 r..93 r + 93; a zone keeps 5 %
+// of a cell clear at each edge: x 2514.15..3380.85, y from 97.65 (row 1) to
+// 1948.35 (row 20); the copy cell, column 0 of row 0, x -374.85..491.85, y 4.65..88.35.
+TEST(GridZones, FromMousePosition) {
     GridModel grid;
     grid.colWidth[0] = 540;
     grid.colWidth[2] = 963;
     grid.rowHeight[2] = 93;
-    const HitCase& h = GetParam();
-    const GridHit hit = HitTestGrid(grid, h.button, 540 + h.c * 963, h.r * 93);
-    EXPECT_EQ(hit.zone, h.zone);
-    if (h.zone == GridHit::Zone::ShuntPick) {
-        EXPECT_EQ(hit.row, h.row);
+    using Z = GridHit::Zone;
+    const struct {
+        int button;
+        double x, y;  // twips
+        Z zone;
+        int row;
+    } cases[] = {{kRightButton, 2515, 98, Z::ShuntPick, 1},
+                 {kRightButton, 3380, 1948, Z::ShuntPick, 20},
+                 {kRightButton, 2514, 520, Z::None, 0},
+                 {kRightButton, 3381, 520, Z::None, 0},
+                 {kRightButton, 2947, 97, Z::None, 0},
+                 {kRightButton, 2947, 1949, Z::None, 0},
+                 {kLeftButton, 2947, 520, Z::None, 0},
+                 {kLeftButton, 491, 88, Z::Copy, 0},
+                 {kLeftButton, -374, 5, Z::Copy, 0},
+                 {kLeftButton, 492, 46, Z::None, 0},
+                 {kLeftButton, 60, 4, Z::None, 0},
+                 {kLeftButton, 60, 89, Z::None, 0},
+                 {3, 60, 46, Z::None, 0}};
+    for (const auto& c : cases) {
+        const GridHit hit = HitTestGrid(grid, c.button, c.x, c.y);
+        EXPECT_EQ(hit.zone, c.zone) << c.button << " at " << c.x << ", " << c.y;
+        EXPECT_EQ(hit.row, c.row) << c.button << " at " << c.x << ", " << c.y;
     }
 }
-
-using Z = GridHit::Zone;
-INSTANTIATE_TEST_SUITE_P(
-    Cases, GridZones,
-    testing::Values(HitCase{kRightButton, 2.5, 5.5, Z::ShuntPick, 5},
-                    HitCase{kRightButton, 2.06, 1.06, Z::ShuntPick, 1},
-                    HitCase{kRightButton, 2.94, 20.94, Z::ShuntPick, 20},
-                    HitCase{kRightButton, 2.04, 5.5, Z::None, 0},   // margin of column 3
-                    HitCase{kRightButton, 2.5, 1.04, Z::None, 0},   // margin of row 1
-                    HitCase{kRightButton, 2.5, 20.96, Z::None, 0},  // below row 20
-                    HitCase{kRightButton, 2.5, 0.5, Z::None, 0},    // heading row
-                    HitCase{kRightButton, 3.5, 5.5, Z::None, 0},    // another column
-                    HitCase{kLeftButton, 2.5, 5.5, Z::None, 0},     // left on column 3
-                    HitCase{kLeftButton, -0.5, 0.5, Z::Copy, 0},
-                    HitCase{kLeftButton, -0.5, 1.5, Z::None, 0},  // a resistor name
-                    HitCase{3, -0.5, 0.5, Z::None, 0}));
 
 TEST(GridZones, GridWithoutSizeHasNoZones) {
     GridModel grid;
     grid.colWidth[2] = 0;
-    EXPECT_EQ(HitTestGrid(grid, kRightButton, 100, 100).zone, Z::None);
+    EXPECT_EQ(HitTestGrid(grid, kRightButton, 100, 100).zone, GridHit::Zone::None);
 }
 
 class ActionsTest : public testing::Test {
@@ -90,6 +86,31 @@ TEST_F(ActionsTest, PlacementsOfTwoShuntsInOrder) {
         expected[rows[sides].first] = 1;
         expected[rows[sides].second] = 5;
         EXPECT_EQ(s_.RowShunt, expected) << "sides " << sides;
+    }
+}
+
+// A shunt of the first and of the last row a set can hold, on the side where the
+// halves agree best; on a tie on its own row.
+TEST_F(ActionsTest, TakeOverOfTheFirstAndTheLastRow) {
+    const struct {
+        int row;
+        bool tie;  // the row and its mirror read 0 V: the shunt changes nothing
+        int placed;
+    } cases[] = {{10, true, 10}, {1, true, 1}, {10, false, 11}, {1, false, 20}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "row " << c.row << (c.tie ? ", tie" : ""));
+        RowValues r = test::Uniform(0.5f);
+        for (int row = 11; row <= 20; ++row) r[row] = 0.50005f;  // the upper half 100 ppm up
+        if (c.tie) r[c.row] = r[21 - c.row] = 0.0f;
+        s_ = test::StateAfterRun(r);
+        s_.BestShunt[1][c.row] = 2;
+        s_.controls.OptiL1[1] = "1 Rs: ...";
+        s_.controls.Opti.enabled = true;
+        OptiLineClicked(s_, host_, 1);
+        RowShunts expected{};
+        expected[c.placed] = 2;
+        EXPECT_EQ(s_.RowShunt, expected);
+        EXPECT_EQ(Shunt(c.placed).text, "1,0 MOhm");
     }
 }
 
