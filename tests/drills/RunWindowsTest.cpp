@@ -4,6 +4,7 @@
 #include <QTest>
 #include <algorithm>
 
+#include "link/CalCommands.h"
 #include "tests/drills/FaultDrill.h"
 #include "tests/support/FastClock.h"
 
@@ -119,8 +120,8 @@ TEST_F(RunWindows, TheMainWindowIsOffForTheRunAndEitherStatusBarStopsIt) {
     EXPECT_EQ(Status(Results().statusPanel1), "");  // nothing left to stop
 
     const auto record = CalibratorRecord();
-    EXPECT_EQ(Count(record, "K1B 0,1000,100, 0"), 0);  // never a beep in between
-    EXPECT_EQ(Count(record, "DCL"), 0);                // never a change of link
+    EXPECT_EQ(Count(record, K1BText(0, 1, 0)), 0);  // never a beep in between
+    EXPECT_EQ(Count(record, "DCL"), 0);             // never a change of link
 }
 
 TEST_F(RunWindows, ACalibratorFoundAfterStartUpShowsItsRangesInBothLabels) {
