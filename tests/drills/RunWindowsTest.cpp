@@ -132,8 +132,8 @@ TEST_F(RunWindows, ACalibratorFoundAfterStartUpShowsItsRangesInBothLabels) {
     StartBench({.usbSocket = usbSocket});
     ASSERT_TRUE(RunPassesUntil([&] { return Connected(); }));
     Main().Render();
-    EXPECT_EQ(Main().RangeLabel->text(), "Range  0.5 mV/V");
-    EXPECT_EQ(Main().ProzLabel->text(), "+ 50 % =  0.25 mV/V");
+    EXPECT_EQ(Main().RangeLabel->text().toStdString(), RangeLabelText(555));
+    EXPECT_EQ(Main().ProzLabel->text().toStdString(), ProzLabelText(false, 5, 0.5, true));
 }
 
 TEST_F(RunWindows, TheResultsWindowFitsA1024By768Screen) {
