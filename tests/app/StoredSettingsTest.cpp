@@ -19,10 +19,17 @@ std::array<int64_t, 6> Values(const StoredProperties& p) {
 TEST(StoredSettings, ValuesAreReadWithDefaultsAndBroughtIntoTheirControlsRanges) {
     const std::pair<QByteArray, std::array<int64_t, 6>> cases[] = {
         {"", {1, 0, 0, 0, 0, 1}},  // no file
-        // The channel is capped later, by the channels the calibrator has.
-        {"[Properties]\nT720Range=9\nT720Chann=12\nT720Signe=128\nT720Proze=-3\n"
-         "T720COMxincr=5\nConnection=7\n",
-         {6, 12, 1, 0, 5, 1}},
+        // The largest values each control takes, then one more, then one less than
+        // the smallest. The channel is capped later, by the channels found.
+        {"[Properties]\nT720Range=6\nT720Chann=15\nT720Signe=1\nT720Proze=10\n"
+         "T720COMxincr=7\nConnection=3\n",
+         {6, 15, 1, 10, 7, 3}},
+        {"[Properties]\nT720Range=7\nT720Chann=16\nT720Signe=128\nT720Proze=11\n"
+         "T720COMxincr=8\nConnection=4\n",
+         {6, 15, 1, 10, 0, 1}},
+        {"[Properties]\nT720Range=0\nT720Chann=-1\nT720Signe=-1\nT720Proze=-1\n"
+         "T720COMxincr=-1\nConnection=0\n",
+         {1, 0, 1, 0, 0, 1}},
         {"[Properties]\nT720Range=abc\nT720Chann= 3 \nT720Proze=12\nT720COMxincr=70000\n"
          "Connection=3.0\n",
          {1, 3, 0, 10, 0, 3}},

@@ -23,10 +23,6 @@ double Seconds(clockid_t clock) {
 
 }  // namespace
 
-double ThreadCpuSeconds() {
-    return Seconds(CLOCK_THREAD_CPUTIME_ID);
-}
-
 double ProcessCpuSeconds(pid_t pid) {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     const std::string text((std::istreambuf_iterator<char>(stat)),

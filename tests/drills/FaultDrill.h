@@ -24,6 +24,7 @@
 #include "program/Program.h"
 #include "tests/support/BenchRig.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/CpuTime.h"
 
 namespace t720::drill {
 
@@ -35,7 +36,7 @@ inline constexpr double kIdleCpuShare = 0.5;
 
 // CPU seconds of the calling thread (the program's one thread, when the program
 // runs in this process), or of another process (user and system time).
-double ThreadCpuSeconds();
+using test::ThreadCpuSeconds;
 double ProcessCpuSeconds(pid_t pid);
 
 // The CPU time a source reports against the time that passed since construction.

@@ -15,16 +15,22 @@ using test::ProgramEnv;
 using test::ReadFile;
 using test::WriteFile;
 
+// Started on COM1 from stored values, polling through floods, ended by SIGTERM.
 TEST_F(FaultDrill, CalibratorLineFloodsTheRunningProgram) {
     StartBench({.calibratorLink = calibratorLink});
-    WriteFile(dir.filePath("config/ZORTorT720/ZORTorT720.ini"),
-              QString("[Ports]\nCOM1=%1\n[Properties]\nConnection=2\n")
-                  .arg(QString::fromStdString(calibratorLink))
-                  .toUtf8());
+    const QString ini = dir.filePath("config/ZORTorT720/ZORTorT720.ini");
+    WriteFile(ini, QString("[Ports]\nCOM1=%1\n[Properties]\nConnection=2\nT720Proze=3\n")
+                       .arg(QString::fromStdString(calibratorLink))
+                       .toUtf8());
     ChildProcess program(
         {test::BuiltProgram("t720"), {}, ProgramEnv(dir.path().toStdString()), {}});
     ASSERT_TRUE(program.Started());
     ASSERT_TRUE(bench->WaitForReceived(8, kProgramPatience)) << program.Output();
+    // Identification, the range probe, then polls with the stored step.
+    const std::vector<std::string> first = CalibratorRecord();
+    EXPECT_EQ(std::vector(first.begin(), first.begin() + 3),
+              (std::vector<std::string>{"SNR?0", "SNR?1", "K1A 128, 3, 6, 0"}));
+    EXPECT_EQ(first[4], "K1A 0, 3, 1, 0");
 
     const std::optional<long> before = ProcessMemoryKiB(program.Pid(), "VmHWM");
     // Floods of the largest size the bench sends, one after another; the passes
@@ -51,6 +57,10 @@ TEST_F(FaultDrill, CalibratorLineFloodsTheRunningProgram) {
     program.Signal(SIGTERM);
     EXPECT_EQ(program.Wait(), 0) << program.Output();
     EXPECT_EQ(CalibratorRecord().back(), "DCL");
+    const QSettings kept(ini, QSettings::IniFormat);
+    EXPECT_EQ(kept.value("Properties/Connection").toString(), "2");
+    EXPECT_EQ(kept.value("Properties/T720Proze").toString(), "3");
+    EXPECT_EQ(kept.value("Ports/COM1").toString().toStdString(), calibratorLink);
 }
 
 TEST_F(FaultDrill, SettingsFileUnreadableDamagedOrUnwritable) {

@@ -75,20 +75,22 @@ TEST_F(RemoteDrill, SetTakesThePanelsWayAndRepliesWithTheVerdictOfItsPass) {
     const int fd = Connect();
     EXPECT_EQ(Ask(fd, "set channel=3 range=2 percent=-50"),
               R"({"ok":true,"answer_status":2,"meaning":"accepted"})");
-    EXPECT_THAT(CalibratorRecord(), ::testing::Contains("K1A 1, 5, 2, 3"));
+    const sim::CalibratorModel::OutputState out = CalibratorState();
+    EXPECT_EQ(std::tuple(out.sign, out.step, out.range, out.channel), std::tuple(1, 5, 2, 3));
     const frmTor720& w = program->Window();
     EXPECT_TRUE(w.Channel[3]->isChecked() && w.Range[1]->isChecked() && w.Minus->isChecked());
-    EXPECT_TRUE(w.ProzLabel->text().startsWith("- 50 %")) << w.ProzLabel->text().toStdString();
+    EXPECT_EQ(w.ProzLabel->text().toStdString(), Model().ProzLabel);
 
     SetCalibratorFaults({.condition = 3});
     EXPECT_EQ(Ask(fd, "ready on"), R"({"ok":false,"answer_status":1,"meaning":"T720 bell !",)"
                                    R"("reason":"verdict","error":"T720 bell !"})");
-    EXPECT_THAT(CalibratorRecord(), ::testing::Contains("K1B 1,0,0, 0"));
+    EXPECT_TRUE(CalibratorState().ready);
     SetCalibratorFaults({});
     EXPECT_THAT(Ask(fd, "beep on"), HasSubstr("accepted"));
-    EXPECT_THAT(CalibratorRecord(), ::testing::Contains("K1B 1,1000,100, 0"));
+    EXPECT_TRUE(CalibratorState().beep);
     EXPECT_THAT(Ask(fd, "beep off"), HasSubstr("accepted"));
-    EXPECT_EQ(CalibratorRecord().back(), "K1B 1,0,0, 0");
+    EXPECT_FALSE(CalibratorState().beep);
+    EXPECT_TRUE(CalibratorState().ready);
 }
 
 TEST_F(RemoteDrill, RefusalsChangeNothingAndKeepTheConnection) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "linearity/TapSequence.h"
+#include "link/CalCommands.h"
 #include "tests/drills/FaultDrill.h"
 #include "tests/support/FastClock.h"
 
@@ -128,8 +129,8 @@ TEST_F(RunWindows, TheMainWindowIsOffForTheRunAndEitherStatusBarStopsIt) {
     EXPECT_EQ(Status(Results().statusPanel1), "");  // nothing left to stop
 
     const auto record = CalibratorRecord();
-    EXPECT_EQ(Count(record, "K1B 0,1000,100, 0"), 0);  // never a beep in between
-    EXPECT_EQ(Count(record, "DCL"), 0);                // never a change of link
+    EXPECT_EQ(Count(record, K1BText(0, 1, 0)), 0);  // never a beep in between
+    EXPECT_EQ(Count(record, "DCL"), 0);             // never a change of link
 }
 
 TEST_F(RunWindows, ACalibratorFoundAfterStartUpShowsItsRangesInBothLabels) {
@@ -140,8 +141,8 @@ TEST_F(RunWindows, ACalibratorFoundAfterStartUpShowsItsRangesInBothLabels) {
     StartBench({.usbSocket = usbSocket});
     ASSERT_TRUE(RunPassesUntil([&] { return Connected(); }));
     Main().Render();
-    EXPECT_EQ(Main().RangeLabel->text(), "Range  0.5 mV/V");
-    EXPECT_EQ(Main().ProzLabel->text(), "+ 50 % =  0.25 mV/V");
+    EXPECT_EQ(Main().RangeLabel->text().toStdString(), RangeLabelText(555));
+    EXPECT_EQ(Main().ProzLabel->text().toStdString(), ProzLabelText(false, 5, 0.5, true));
 }
 
 TEST_F(RunWindows, TheResultsWindowFitsA1024By768Screen) {

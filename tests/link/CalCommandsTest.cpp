@@ -25,6 +25,12 @@ TEST(CommandTexts, K1ACarriesSignCodeStepRangeAndChannelWithSignPositions) {
     EXPECT_EQ(full.size(), 16u);
 }
 
+TEST(CommandTexts, K1BCarriesReadyTheBeepPairAndLoad) {
+    EXPECT_EQ(K1BText(0, 0, 0), "K1B 0,0,0, 0");
+    EXPECT_EQ(K1BText(1, 1, 1), "K1B 1,1000,100, 1");
+    EXPECT_EQ(K1BText(0, 7, 0), "K1B 0,1000,100, 0");  // any beep argument but 0
+}
+
 TEST(CommandTexts, RelayPatternMostSignificantByteFirstWithTwoBlanksAfterK1T) {
     EXPECT_EQ(K1TPatternText({255, 1, 0, 0}), "K1T  0, 0, 1, 255");
     EXPECT_EQ(K1TPatternText({255, 255, 255, 255}), "K1T  255, 255, 255, 255");

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "link/CalCommands.h"
 #include "link/Calibrator.h"
 #include "tests/support/FakeSerialPort.h"
 #include "tests/support/FakeUsbLibrary.h"
@@ -43,15 +44,16 @@ TEST_F(CalibratorTest, SerialSettingSendsK1AThenK1BOnlyAfterAnAnswerToK1A) {
     struct Case {
         const char* k1a;  // the calibrator's answers; "": none
         const char* k1b;
-        const char* written;
+        bool k1bSent;
         int32_t verdict;
     };
     const Case cases[] = {
-        {"0", "0", "K1A 0, 5, 2, 3\nK1B 0,1000,100, 0\n", kAnswerAccepted},
-        {"?", "0", "K1A 0, 5, 2, 3\n", kAnswerNone},
-        {"5", "0", "K1A 0, 5, 2, 3\nK1B 0,1000,100, 0\n", kAnswerCondition},  // K1A rule last
-        {"", "", "K1A 0, 5, 2, 3\n", kAnswerNone},  // silence, after the reader's time-out
+        {"0", "0", true, kAnswerAccepted},
+        {"?", "0", false, kAnswerNone},
+        {"5", "0", true, kAnswerCondition},  // the K1A rule last
+        {"", "", false, kAnswerNone},        // silence, after the reader's time-out
     };
+    const std::string k1a = K1AText(s) + "\n", k1b = K1BText(0, 1, 0) + "\n";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.k1a);
         SerialAnswers(c.k1a, c.k1b);
@@ -59,7 +61,7 @@ TEST_F(CalibratorTest, SerialSettingSendsK1AThenK1BOnlyAfterAnAnswerToK1A) {
         repaints = 0;
         const double start = clock.Now();
         cal.SendSetting(1);
-        EXPECT_EQ(port.written, c.written);
+        EXPECT_EQ(port.written, c.k1bSent ? k1a + k1b : k1a);
         EXPECT_EQ(s.AnswerStatus, c.verdict);
         EXPECT_EQ(s.BeepOn, 1);
         EXPECT_EQ(repaints, 1);
@@ -78,10 +80,10 @@ TEST_F(CalibratorTest, UsbSettingPassesTheCountAndKeepsTheIdTheLibraryLeaves) {
     cal.SendSetting(1);
     ASSERT_EQ(lib.calls.size(), 2u);
     EXPECT_EQ(lib.calls[0].device, 0);
-    EXPECT_EQ(lib.calls[0].command, "K1A 0, 5, 2, 3");
+    EXPECT_EQ(lib.calls[0].command, K1AText(s));
     EXPECT_EQ(lib.calls[0].countIn, 1);  // starts with the beep argument
     EXPECT_EQ(lib.calls[0].id, "T720-40211");
-    EXPECT_EQ(lib.calls[1].command, "K1B 0,1000,100, 0");
+    EXPECT_EQ(lib.calls[1].command, K1BText(0, 1, 0));
     EXPECT_EQ(lib.calls[1].countIn, 2);  // what the first call left
     EXPECT_EQ(lib.calls[1].id, "T720-40211/ROUTE");
     EXPECT_EQ(s.DeviceId, "T720-40211/ROUTE");
@@ -130,7 +132,8 @@ TEST_F(CalibratorTest, RelayCleaningAlternatesPatternAndAllOffWithPauses) {
     ASSERT_EQ(lib.calls.size(), 100u);
     for (size_t i = 0; i < lib.calls.size(); ++i) {
         EXPECT_EQ(lib.calls[i].device, 0);
-        EXPECT_EQ(lib.calls[i].command, i % 2 == 0 ? "K1T  0, 0, 1, 255" : "K1T 0,0,0,0") << i;
+        EXPECT_EQ(lib.calls[i].command, i % 2 == 0 ? K1TPatternText(s.RelayByte) : "K1T 0,0,0,0")
+            << i;
         // Every pattern call starts from count 0; the all-off call passes on what
         // the library left (1 here).
         EXPECT_EQ(lib.calls[i].countIn, i % 2 == 0 ? 0 : 1) << i;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "link/LineSettings.h"
 #include "link/LineTransport.h"
 #include "tests/support/FakeSerialPort.h"
 
@@ -64,9 +65,9 @@ TEST_F(LineReader, StaleTextFromAnEarlierExchangeComesFirst) {
     port.SetResponder([](const std::string&) {
         return std::vector<FakeSerialPort::Reply>{{"?\r\n", 0.01}};
     });
-    EXPECT_EQ(QueryCom(port, "K1B 0,0,0, 0", clock), "0\r\n");
+    EXPECT_EQ(QueryCom(port, "SNR?1", clock), "0\r\n");
     EXPECT_EQ(ReadLineCom(port, clock), "?\r\n");
-    EXPECT_EQ(port.written, "K1B 0,0,0, 0\n");
+    EXPECT_EQ(port.written, "SNR?1\n");
 }
 
 TEST_F(LineReader, AFloodIsCappedAndNulBytesNeverReachTheText) {
@@ -81,9 +82,25 @@ TEST_F(LineReader, AFloodIsCappedAndNulBytesNeverReachTheText) {
 
 TEST_F(LineReader, AClosedPortReadsNothingAndWritesNothing) {
     port.SetPortOpen(false);
-    EXPECT_EQ(QueryCom(port, "K1A 0, 5, 2, 3", clock), "");
+    EXPECT_EQ(QueryCom(port, "SNR?0", clock), "");
     EXPECT_EQ(Elapsed(), 0.0);
     EXPECT_TRUE(port.written.empty());
+}
+
+TEST(LineSettings, ParsesTheCalibratorAndDmmLines) {
+    using P = LineSettings::Parity;
+    using S = LineSettings::StopBits;
+    EXPECT_EQ(ParseLineSettings("9600,E,8,1"), (LineSettings{9600, P::Even, 8, S::One}));
+    EXPECT_EQ(ParseLineSettings("9600,N,8,1"), (LineSettings{9600, P::None, 8, S::One}));
+    EXPECT_EQ(ParseLineSettings("19200,O,7,2"), (LineSettings{19200, P::Odd, 7, S::Two}));
+}
+
+TEST(LineSettings, MalformedTextsAreRefusedNotGuessed) {
+    for (const char* text :
+         {"", "9600", "9600,E,8", "9600,E,8,1,1", "0,E,8,1", "-9600,E,8,1", "9600,X,8,1",
+          "9600,EE,8,1", "9600,E,9,1", "9600,E,4,1", "9600,E,8,3", "96OO,E,8,1", "9600,,8,1"}) {
+        EXPECT_FALSE(ParseLineSettings(text).has_value()) << '"' << text << '"';
+    }
 }
 
 }  // namespace

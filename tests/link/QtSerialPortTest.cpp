@@ -1,6 +1,6 @@
-// The real serial port code over a pseudo-terminal, the test playing the device.
-// Answers, whole or in pieces, are read over the bench's pty in the SendSetting
-// bench tests and the line drills.
+// The real serial port code over a pseudo-terminal, the test playing the device,
+// and which device a COM number opens. Answers, whole or in pieces, are read over
+// the bench's pty in the bench passes (tests/supervision) and the line drills.
 #include <gtest/gtest.h>
 
 #include <grp.h>
@@ -9,8 +9,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "app/SettingsStore.h"
 #include "link/LineTransport.h"
+#include "link/PortList.h"
 #include "link/QtSerialPort.h"
+#include "tests/support/Files.h"
 #include "tests/support/Pty.h"
 
 namespace t720 {
@@ -37,18 +40,10 @@ class OverPty : public ::testing::Test {
     int lastCommPort = 0;
 };
 
-TEST_F(OverPty, SilenceGivesAnEmptyAnswerAfterTheTimeOut) {
-    Open();
-    const double start = RealClock().Now();
-    EXPECT_EQ(QueryCom(port, "K1A 0, 5, 2, 3"), "");
-    EXPECT_GT(RealClock().Now() - start, static_cast<double>(kCalibratorTimeout));
-    EXPECT_EQ(pty.ReadLines(1), "K1A 0, 5, 2, 3\n");
-}
-
 TEST_F(OverPty, ADeviceThatHangsUpClosesThePortInsteadOfSpinning) {
     Open();
     pty.CloseMaster();
-    EXPECT_EQ(QueryCom(port, "K1A 0, 5, 2, 3"), "");
+    EXPECT_EQ(QueryCom(port, "SNR?0"), "");
     // Closed, so neither this nor any later read can sit in a poll that returns at once.
     EXPECT_FALSE(port.PortOpen());
     EXPECT_EQ(port.InBufferCount(), 0);
@@ -114,6 +109,40 @@ TEST(QtSerialPort, ANodeTheUserMayNotOpenIsExplainedWithItsGroup) {
     const std::string fix = "(group " + g + "): add your user to group " + g +
                             ", then log out and in again (sudo usermod -aG " + g + " $USER)";
     EXPECT_TRUE(!root || why.find(fix) != std::string::npos) << why;
+}
+
+TEST(PortMapping, TheChoiceIsStoredByStableNameBesideEverythingElseInTheFile) {
+    auto store = OpenSettingsStore();
+    const QString path = store->fileName();
+    ASSERT_TRUE(test::WriteFile(path,
+                                "[Properties]\nT720Range=3\n\n[Ports]\nCOM2=/home/op/cal\n"
+                                "COM4=/dev/ttyUSB1\nCOM5=/dev/ttyUSB1\nCOM12=/dev/ttyS11\n\n"
+                                "[Other]\nKey=value\n"));
+    store = OpenSettingsStore();
+    const PortMap stored = StoredPortMap(*store);
+    const std::string byId = "/dev/serial/by-id/usb-FTDI_FT232R_A1-if00-port0";
+    const std::vector<PortInfo> ports = {
+        {.device = "/dev/ttyUSB0", .byId = byId},
+        {.device = "/dev/ttyS0", .com = {1}, .byDefault = {1}},
+        {.device = "/home/op/cal", .listed = false, .com = {2}},
+        {.device = "/dev/ttyUSB1", .com = {4, 5}},
+    };
+    // A new port for COM3, the others as they were but the pty link given up.
+    const PortMap wanted = ChosenPortMap(ports, {3, 1, 0, 4}, stored);
+    EXPECT_EQ(wanted, (PortMap{"", "", "", byId, "/dev/ttyUSB1", "/dev/ttyUSB1"}));
+    ASSERT_TRUE(StorePortMap(*store, wanted));
+
+    EXPECT_EQ(SerialDevicePath(3), byId);
+    EXPECT_EQ(SerialDevicePath(2), "/dev/ttyS1");
+    EXPECT_EQ(SerialDevicePath(1), "/dev/ttyS0");  // without an entry: the system's port
+    EXPECT_EQ(SerialDevicePath(9), "/dev/ttyS8");
+    QSettings file(path, QSettings::IniFormat);
+    EXPECT_EQ(file.value("Properties/T720Range").toString(), "3");
+    EXPECT_EQ(file.value("Ports/COM5").toString(), "/dev/ttyUSB1");
+    EXPECT_EQ(file.value("Ports/COM12").toString(), "/dev/ttyS11");
+    EXPECT_EQ(file.value("Other/Key").toString(), "value");
+    EXPECT_FALSE(file.contains("Ports/COM1"));
+    QFile::remove(path);
 }
 
 }  // namespace

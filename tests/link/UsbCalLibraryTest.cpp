@@ -49,7 +49,7 @@ TEST(UsbLibraryLoader, FindsTheOverrideThenTheProgramDirectoryButNeverTheCurrent
 TEST(UsbLibraryLoader, TextsComeBackAsTheLibraryLeftThem) {
     auto lib = MakeLoadedUsbCalLibrary({kGood, ""});
     std::string id = "T720-40211";
-    std::string command = "K1A 0, 5, 2, 3";
+    std::string command = "SNR?0";
     int32_t count = 4;
     ASSERT_EQ(lib->CalCommand(0, id, command, count), 0);
     EXPECT_EQ(command, "0");

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
+#include "link/CalCommands.h"
+#include "link/NumberText.h"
+#include "supervision/Identification.h"
 #include "supervision/Supervisor.h"
 #include "tests/support/FakeMainWindow.h"
 #include "tests/support/FakeSerialPort.h"
@@ -11,7 +16,6 @@ namespace {
 
 using test::FakeClock;
 using test::FakeMainWindow;
-using test::FakeSerialPort;
 using test::FakeUsbLibrary;
 using Answer = FakeUsbLibrary::Answer;
 using Call = FakeUsbLibrary::Call;
@@ -23,69 +27,61 @@ class SupervisorTest : public ::testing::Test {
         s.RangeTab = {0, 2, 5, 10, 20, 100, 1000};
     }
 
+    // A serial link is up as soon as its port opens, whether the calibrator answers
+    // or not; this one stays silent.
     void Pass() { test::RunOnePass(sup, s); }
-    // A serial calibrator that answers every line "0".
-    void SerialCalibrator() {
-        port.SetResponder([](const std::string&) {
-            return std::vector<FakeSerialPort::Reply>{{"0\r\n", 0.001}};
-        });
-    }
 
     SharedState s;
     FakeClock clock;
-    FakeSerialPort port;
+    test::FakeSerialPort port;
     FakeUsbLibrary lib;
     Calibrator cal;
     FakeMainWindow win;
     Supervisor sup;
 };
 
-TEST_F(SupervisorTest, RangeTablesByT720SVariantNumber) {
-    const std::vector<std::pair<std::string, std::array<int32_t, 7>>> cases = {
-        {"T720S09 V2.01", {0, 555, 1, 2, 5, 10, 1000}},
-        {"T720S6", {0, 1, 50, 200, 500, 1000, 1000}},
-        {"T720S 8 x", {0, 1, 2, 5, 10, 20, 1000}},
-        {"T720S10", {0, 1, 2, 5, 10, 100, 1000}},
-        {"T720Sx9", {0, 2, 5, 10, 20, 100, 1000}},
-        {"T720S11", {0, 2, 5, 10, 20, 100, 1000}},
-        {"T720", {0, 2, 5, 10, 20, 100, 1000}},
-    };
-    for (const auto& [ident, table] : cases) {
-        s.RangeTab = {};
-        lib.info.ident = ident;
-        sup.OpenComPort(kLinkUsb, false);
-        s.TickCountdown = 0;
-        EXPECT_EQ(s.RangeTab, table) << ident;
-    }
-}
-
-TEST_F(SupervisorTest, AStopRequestFreezesTheReport) {
+TEST_F(SupervisorTest, TheIndicatorMovesOnEveryPassAndALinkSelectionRestartsIt) {
+    lib.infoStatus = -1;  // it moves while the search fails as well
     sup.OpenComPort(kLinkUsb, false);
-    lib.answer = [](const Call&) { return Answer{0, "3", 1}; };
-    Pass();
-    ASSERT_TRUE(win.textremoVisible);
-    s.StopRequest = true;  // status bar clicked while idle
-    lib.answer = [](const Call&) { return Answer{0, "0", 1}; };
-    Pass();
-    EXPECT_TRUE(win.textremoVisible);
-    EXPECT_EQ(win.textremo, "T720 bell !");
-    lib.answer = [](const Call&) { return Answer{7, "0", 1}; };
-    Pass();
-    EXPECT_EQ(s.LinkState, kLinkConnected);  // no new search while frozen
-    sup.CommandUSBbClick();                  // selecting a link ends the freeze
-    EXPECT_FALSE(s.StopRequest);
+    std::vector<std::string> shown{win.statusPanel1};
+    for (int i = 0; i < 5; ++i) {
+        Pass();
+        shown.push_back(win.statusPanel1);
+    }
+    EXPECT_EQ(shown, (std::vector<std::string>{"Data transfer: /", "Data transfer: --",
+                                               "Data transfer: \\", "Data transfer: |",
+                                               "Data transfer: /", "Data transfer: --"}));
+    s.TickCountdown = 0;
+    sup.CommandUSBbClick();
+    EXPECT_EQ(win.statusPanel1, "Data transfer: /");
 }
 
-TEST_F(SupervisorTest, APortThatCannotBeOpenedIsReportedAndRetried) {
-    port.SetOpenable(false);
-    sup.OpenComPort(kLinkCom1, false);
-    EXPECT_EQ(win.messages, "Error accessing COM port");
-    EXPECT_EQ(win.messagesColour, kRed);
-    EXPECT_EQ(win.buttons[LinkButton::Com1], kYellow);
-    port.SetOpenable(true);
-    SerialCalibrator();
+// A failed library call sends the USB link back to the search, which the next pass
+// makes; while a status-bar click is pending the whole report is skipped instead.
+TEST_F(SupervisorTest, ALibraryFailureSearchesAgainUnlessAStopIsPending) {
+    for (const bool stop : {false, true}) {
+        SCOPED_TRACE(stop);
+        lib.answer = [](const Call&) { return Answer{0, "3", 1}; };
+        s.TickCountdown = 0;
+        sup.OpenComPort(kLinkUsb, false);
+        ASSERT_EQ(win.textremo, "T720 bell !");
+        s.StopRequest = stop;
+        lib.answer = [](const Call&) { return Answer{7, "0", 1}; };
+        Pass();
+        EXPECT_EQ(s.LinkState, stop ? kLinkConnected : kLinkSearching);
+        EXPECT_EQ(win.textremoVisible, stop);  // frozen, or hidden by the report
+        const size_t searches = lib.infoPrefixes.size();
+        Pass();
+        EXPECT_EQ(lib.infoPrefixes.size(), searches + (stop ? 0 : 1));
+    }
+    // Selecting a link ends the freeze at once; the search hides the message even
+    // when it fails.
+    lib.infoStatus = -1;
+    s.TickCountdown = 5;
+    sup.CommandUSBbClick();  // its own tick only counts down
+    EXPECT_FALSE(s.StopRequest);
     Pass();
-    EXPECT_EQ(s.LinkState, kLinkConnected);
+    EXPECT_FALSE(win.textremoVisible);
 }
 
 TEST_F(SupervisorTest, CountdownRunsAPassOnEveryTenthTickOrTheTickAfterARequest) {
@@ -112,7 +108,6 @@ TEST_F(SupervisorTest, CountdownRunsAPassOnEveryTenthTickOrTheTickAfterARequest)
 }
 
 TEST_F(SupervisorTest, SelectingALinkClearsTheOldOne) {
-    SerialCalibrator();
     sup.OpenComPort(kLinkCom1, false);
     ASSERT_TRUE(port.PortOpen());
     sup.CommandUSBbClick();
@@ -162,7 +157,6 @@ TEST_F(SupervisorTest, MissingLibraryStopsEverySearchUntilASerialLinkIsChosen) {
     EXPECT_EQ(win.messages, "Error: ZORUSBCAL.DLL not found !\r\nno operation possible");
     EXPECT_EQ(win.messagesColour, kRed);
 
-    SerialCalibrator();
     sup.CommandCOM1Click();
     EXPECT_FALSE(s.UsbDllMissing);
     Pass();
@@ -170,14 +164,60 @@ TEST_F(SupervisorTest, MissingLibraryStopsEverySearchUntilASerialLinkIsChosen) {
 }
 
 // The run's pacing is tested with the real results window (tests/linearity).
-TEST_F(SupervisorTest, ARunRequestWhileSearchingIsDroppedByTheConnection) {
+TEST_F(SupervisorTest, AConnectionStartsWithoutABeepARunOrAStopAskedForWhileSearching) {
     lib.infoStatus = -1;
     sup.OpenComPort(kLinkUsb, false);
-    s.ScanRequest = true;
+    s.ScanRequest = s.StopRequest = true;
+    s.BeepOn = 1;
     lib.infoStatus = 0;
     Pass();
     EXPECT_EQ(s.LinkState, kLinkConnected);  // no run
     EXPECT_FALSE(s.ScanRequest);
+    EXPECT_FALSE(s.StopRequest);
+    EXPECT_EQ(lib.calls.back().command, K1BText(0, 0, 0));
+}
+
+TEST(Identification, SerialAnswersLoseQuotesAndTheirLineEnding) {
+    EXPECT_EQ(CleanSerialAnswer("\"T720S09 V2,01\"\r\n"), "T720S09 V2,01");
+    EXPECT_EQ(CleanSerialAnswer("\"12\"\r\n"), "12\r\n");  // four characters stay
+    EXPECT_EQ(CleanSerialAnswer("ABCD"), "ABCD");
+    EXPECT_EQ(CleanSerialAnswer("ABCDE"), "ABC");
+    EXPECT_EQ(CleanSerialAnswer(""), "");
+    EXPECT_EQ(CleanSerialAnswer("\"\"\"\"\"\""), "");
+}
+
+TEST(Identification, VariantFeatures) {
+    EXPECT_TRUE(HasSixteenChannels("QV310 x"));
+    EXPECT_FALSE(HasSixteenChannels(" QV310"));
+    EXPECT_TRUE(OffersHalfBridge("SN T720H 1"));
+    EXPECT_FALSE(OffersHalfBridge("T720h"));
+}
+
+TEST(Identification, RangeTablesByT720SVariantNumber) {
+    using Ranges = std::optional<std::array<int32_t, 5>>;
+    const std::pair<const char*, Ranges> cases[] = {
+        {"T720S09 V2.01", {{555, 1, 2, 5, 10}}},
+        {"T720S6", {{1, 50, 200, 500, 1000}}},
+        {"T720S 8 x", {{1, 2, 5, 10, 20}}},
+        {"T720S10", {{1, 2, 5, 10, 100}}},
+        {"T720Sx9", {}},  // no leading number
+        {"T720S11", {}},
+        {"T720", {}},
+    };
+    for (const auto& [ident, ranges] : cases) EXPECT_EQ(VariantRanges(ident), ranges) << ident;
+}
+
+TEST(LeadingNumber, ReadsTheNumberAtTheStart) {
+    EXPECT_EQ(LeadingNumber("09 V2"), 9);
+    EXPECT_EQ(LeadingNumber(" 1 0"), 10);  // blanks inside are skipped too
+    EXPECT_EQ(LeadingNumber("x9"), 0);
+    EXPECT_EQ(LeadingNumber(""), 0);
+    EXPECT_EQ(LeadingNumber("511)"), 511);
+    EXPECT_EQ(LeadingNumber("-2.5e1x"), -25);
+    EXPECT_EQ(LeadingNumber("2.5E"), 2.5);
+    EXPECT_EQ(LeadingNumber(".5"), 0.5);
+    EXPECT_EQ(LeadingNumber("+"), 0);
+    EXPECT_TRUE(std::isinf(LeadingNumber("1e999")));
 }
 
 }  // namespace

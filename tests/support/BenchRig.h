@@ -57,12 +57,6 @@ class BenchRig {
             return 0;
         });
     }
-    void ClearCalibratorRecord() {
-        bench->WithCalibrator([](sim::CalibratorModel& m) {
-            m.ClearRecord();
-            return 0;
-        });
-    }
 
     QTemporaryDir dir;
     const std::string calibratorLink = dir.filePath("cal").toStdString();

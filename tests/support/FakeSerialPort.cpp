@@ -8,9 +8,11 @@
 namespace t720::test {
 
 void FakeSerialPort::Arrive(std::string bytes, double delay) {
-    pending_.push_back({clock_.Now() + delay, std::move(bytes)});
-    std::stable_sort(pending_.begin(), pending_.end(),
-                     [](const Pending& a, const Pending& b) { return a.at < b.at; });
+    // Behind everything due at the same time or earlier.
+    const double at = clock_.Now() + delay;
+    const auto later = std::upper_bound(pending_.begin(), pending_.end(), at,
+                                        [](double t, const Pending& p) { return t < p.at; });
+    pending_.insert(later, {at, std::move(bytes)});
 }
 
 bool FakeSerialPort::SetCommPort(int16_t n) {
@@ -28,10 +30,8 @@ bool FakeSerialPort::SetSettings(std::string_view s) {
 void FakeSerialPort::SetPortOpen(bool open) {
     if (open && !open_ && openable_) {
         open_ = true;
-        ++opens;
     } else if (!open && open_) {
         open_ = false;
-        ++closes;
         input_.clear();
         pending_.clear();
     }

@@ -43,9 +43,7 @@ class FakeSerialPort final : public SerialPort {
     std::string settings;
     std::string written;             // every byte written, in order
     std::vector<std::string> lines;  // the same, split into lines (without LF)
-    int opens = 0;
-    int closes = 0;
-    std::string openProblem;  // the reason given while the port does not open
+    std::string openProblem;         // the reason given while the port does not open
 
   private:
     struct Pending {
