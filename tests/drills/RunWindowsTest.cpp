@@ -133,6 +133,40 @@ TEST_F(RunWindows, TheMainWindowIsOffForTheRunAndEitherStatusBarStopsIt) {
     EXPECT_EQ(Count(record, "DCL"), 0);             // never a change of link
 }
 
+TEST_F(RunWindows, AStopClickMeetsAnIdleProgramOrTheSearch) {
+    ASSERT_NO_FATAL_FAILURE(StartForLinearity());
+    // Clicked while connected and idle, it ends the next run after its first row,
+    // in the pass that started it.
+    QTest::mouseClick(Main().statusPanel1, Qt::LeftButton);
+    ASSERT_TRUE(Run(1, [] {}));
+    EXPECT_EQ(Results().LastScan().outcome, Outcome::Stopped);
+    EXPECT_EQ(Taps(), 1);
+    EXPECT_TRUE(Connected());
+
+    // During the shunt search it is the search's, even when a timer pass sees it
+    // first: the search ends early, the linearity mode stays.
+    ASSERT_TRUE(Run(20, [] {}));
+    bool clicked = false;
+    QTimer hand;
+    QObject::connect(&hand, &QTimer::timeout, [&] {
+        if (clicked || !Results().Searching()) return;
+        clicked = true;
+        QTest::mouseClick(Results().statusPanel1, Qt::LeftButton);
+        program->State().TickCountdown = 0;
+        program->Supervision().TimerTick();
+    });
+    hand.start(0);
+    QTest::mouseClick(Results().CmdOpt, Qt::LeftButton);
+    ASSERT_TRUE(clicked);
+    const auto& lines = Results().State().controls.OptiL1;
+    EXPECT_EQ(lines[0].rfind("0 Rs:", 0), 0u);
+    EXPECT_TRUE(lines[4].empty());
+    EXPECT_FALSE(program->State().StopRequest);
+    EXPECT_EQ(program->State().LinkState, kLinkLinearityRun);
+    QTest::mouseClick(Results().statusPanel1, Qt::LeftButton);
+    ASSERT_TRUE(RunPassesUntil([&] { return Connected(); }));
+}
+
 TEST_F(RunWindows, ACalibratorFoundAfterStartUpShowsItsRangesInBothLabels) {
     // The variant's first range is 0.5 mV/V: every percent value gets two decimals.
     WriteSettings("[Properties]\nConnection=1\nT720Range=1\nT720Proze=5\n");

@@ -71,9 +71,10 @@ TEST_F(LineReader, StaleTextFromAnEarlierExchangeComesFirst) {
 }
 
 TEST_F(LineReader, AFloodIsCappedAndNulBytesNeverReachTheText) {
-    port.Arrive(std::string(1 << 20, 'A') + "\n");
-    const std::string flood = ReadLineCom(port, clock);
-    EXPECT_EQ(flood.size(), kLineCap);
+    std::string flood(1 << 20, 'A');
+    flood.push_back('\n');
+    port.Arrive(flood);
+    EXPECT_EQ(ReadLineCom(port, clock).size(), kLineCap);
     EXPECT_EQ(Elapsed(), 0.0);  // the line feed behind the flood ended the read
 
     port.Arrive(std::string("0\0\r\n", 4));
