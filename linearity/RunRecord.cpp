@@ -171,6 +171,10 @@ RecordParse ParseRunRecord(std::string_view text) {
             continue;
         }
         if (nextRow > 20) return {std::nullopt, LineError(lineNo, "extra line after row 20")};
+        // Every row is written with its line end: a row without one was cut off,
+        // possibly in the middle of a number that still reads as one.
+        if (end == std::string_view::npos)
+            return {std::nullopt, LineError(lineNo, "cut off (no line end)")};
         const std::string error = ReadRow(line, nextRow, floats, record);
         if (!error.empty()) return {std::nullopt, LineError(lineNo, error)};
         ++nextRow;

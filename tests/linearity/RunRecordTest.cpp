@@ -124,8 +124,10 @@ TEST(RunRecord, MalformedRecordsAreRejectedNamingTheLine) {
                  {WithLine(kHeaderLine, "row,first,second"), "line 7:"},
                  {Truncated(kHeaderLine + 19), "line 27:"},               // a row missing
                  {RunRecordText(Sample()) + "21,0.5,0.5\n", "line 28:"},  // a row too many
-                 {WithLine(kRow1Line + 1, "3,0.5,0.5"), "line 9:"},       // out of order
-                 {WithLine(kRow1Line + 4, "5,0.5,0,5"), "line 12:"},      // a decimal comma
+                 {Truncated(kHeaderLine + 20).substr(0, Truncated(kHeaderLine + 20).size() - 3),
+                  "line 27:"},  // the last row cut off inside its number
+                 {WithLine(kRow1Line + 1, "3,0.5,0.5"), "line 9:"},   // out of order
+                 {WithLine(kRow1Line + 4, "5,0.5,0,5"), "line 12:"},  // a decimal comma
                  {WithLine(kRow1Line, "1,inf,0.5"), "line 8:"},
                  {WithLine(kRow1Line, "1,1e39,0.5"), "line 8:"},  // beyond a float
                  {WithLine(kRow1Line, std::string("1,0.5\0,0.5", 10)), "line 8:"},
