@@ -11,6 +11,8 @@
 #include <cmath>
 #include <vector>
 
+#include "linearity/Scan.h"
+
 namespace t720::linearity {
 
 namespace {
@@ -18,6 +20,8 @@ namespace {
 constexpr std::string_view kHeader = "row,dmm_reading1_V,dmm_reading2_V";
 // Records of earlier versions kept the readings as floats.
 constexpr std::string_view kFloatHeader = "row,reading1_V,reading2_V";
+// Characters of the serial number kept in a record's file name.
+constexpr qsizetype kSerialInName = 64;
 
 struct CommentKey {
     std::string_view key;
@@ -84,13 +88,13 @@ std::string ReadRow(std::string_view line, int expectedRow, bool floats, RunReco
     const std::vector<std::string_view> fields = Split(line, ',');
     if (fields.size() != 3) return "expected 3 fields (row,reading1,reading2)";
     if (fields[0] != std::to_string(expectedRow))
-        return "row number \"" + std::string(fields[0]) + "\" where row " +
+        return "row number \"" + QuoteOutsideText(fields[0]) + "\" where row " +
                std::to_string(expectedRow) + " belongs";
     const auto parse = floats ? ParseNumber<float> : ParseNumber<double>;
     const std::optional<double> r1 = parse(fields[1]);
-    if (!r1) return "reading1 \"" + std::string(fields[1]) + "\" is not a number";
+    if (!r1) return "reading1 \"" + QuoteOutsideText(fields[1]) + "\" is not a number";
     const std::optional<double> r2 = parse(fields[2]);
-    if (!r2) return "reading2 \"" + std::string(fields[2]) + "\" is not a number";
+    if (!r2) return "reading2 \"" + QuoteOutsideText(fields[2]) + "\" is not a number";
     record.reading1[expectedRow] = *r1;
     record.reading2[expectedRow] = *r2;
     return {};
@@ -207,30 +211,38 @@ QString RunRecordFileName(const RunRecord& record) {
     QString time;
     for (char c : record.utcTime)
         if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z')) time += QChar::fromLatin1(c);
-    const QString serial =
-        record.serialNumber.empty() ? QStringLiteral("unknown") : SafeFilePart(record.serialNumber);
+    // A serial line may answer with up to 4 KiB; a file name holds 255 bytes.
+    const QString serial = record.serialNumber.empty()
+                               ? QStringLiteral("unknown")
+                               : SafeFilePart(record.serialNumber).left(kSerialInName);
     return time + "_" + serial + ".csv";
 }
 
 RecordSave SaveRunRecord(const QString& directory, const RunRecord& record) {
     if (!QDir().mkpath(directory))
         return {{}, "cannot create the directory " + directory.toStdString()};
-    // Two runs within the same second must not overwrite one another.
+    // Two runs within the same second, of this program or of another one running
+    // beside it, must not overwrite one another: the name is claimed by creating
+    // the file exclusively, and the record then replaces that empty file at once.
     const QString name = RunRecordFileName(record);
     QString path = QDir(directory).filePath(name);
-    for (int n = 2; QFileInfo::exists(path); ++n) {
+    for (int n = 2; !QFile(path).open(QIODevice::NewOnly); ++n) {
+        if (!QFileInfo::exists(path)) break;  // not a clash: the write below says why
         if (n > 999) return {{}, "too many records named " + name.toStdString()};
         path = QDir(directory).filePath(name.chopped(4) + "_" + QString::number(n) + ".csv");
     }
 
     QSaveFile file(path);
     const std::string text = RunRecordText(record);
-    if (!file.open(QIODevice::WriteOnly))
-        return {{}, "cannot write " + path.toStdString() + ": " + file.errorString().toStdString()};
-    if (file.write(text.data(), static_cast<qint64>(text.size())) !=
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) !=
             static_cast<qint64>(text.size()) ||
-        !file.commit())
-        return {{}, "cannot write " + path.toStdString() + ": " + file.errorString().toStdString()};
+        !file.commit()) {
+        const std::string why = file.errorString().toStdString();
+        QFile claimed(path);
+        if (claimed.size() == 0) claimed.remove();  // the empty claim, never a record
+        return {{}, "cannot write " + path.toStdString() + ": " + why};
+    }
     return {path, {}};
 }
 

@@ -56,7 +56,7 @@ std::string DmmPortText() {
     return "COM1 (" + SerialDevicePath(1) + ")";
 }
 
-std::string QuoteDmmAnswer(std::string_view answer) {
+std::string QuoteOutsideText(std::string_view answer) {
     while (!answer.empty() && (answer.back() == '\n' || answer.back() == '\r'))
         answer.remove_suffix(1);
     std::string out;
@@ -87,14 +87,14 @@ DmmReading ParseDmmReading(std::string_view answer, int row) {
     // Without its line feed the answer was cut off by the time-out: "+1,0" of
     // "+1.00012345E-01" would read as a plausible but wrong number.
     if (answer.find('\n') == std::string_view::npos)
-        return {std::nullopt, kAbandoned + ("incomplete answer \"" + QuoteDmmAnswer(answer) +
+        return {std::nullopt, kAbandoned + ("incomplete answer \"" + QuoteOutsideText(answer) +
                                             "\" from the DMM in " + RowText(row))};
     const std::optional<double> value = ParseDecimalComma(answer);
     if (!value)
-        return {std::nullopt, kAbandoned + ("the DMM answered \"" + QuoteDmmAnswer(answer) +
+        return {std::nullopt, kAbandoned + ("the DMM answered \"" + QuoteOutsideText(answer) +
                                             "\" in " + RowText(row))};
     if (!(std::fabs(*value) <= kDmmReadingLimit))
-        return {std::nullopt, kAbandoned + ("the DMM answered \"" + QuoteDmmAnswer(answer) +
+        return {std::nullopt, kAbandoned + ("the DMM answered \"" + QuoteOutsideText(answer) +
                                             "\" in " + RowText(row) + ", beyond the 1 V range")};
     return {value, {}};
 }

@@ -58,10 +58,11 @@ struct ScanResult {
 // The DMM's line as the operator knows it: "COM1 (/dev/ttyS0)".
 std::string DmmPortText();
 
-// A DMM answer made fit to be quoted: the line end dropped, control characters
-// shown as \xNN, bytes above 0x9F read as Latin-1, cut to kQuotedAnswerMax
-// characters ("..." marks a cut).
-std::string QuoteDmmAnswer(std::string_view answer);
+// A text from outside (a DMM answer, a field of a run record) made fit to be
+// quoted to the operator or on a terminal: the line end dropped, control
+// characters shown as \xNN, bytes above 0x9F read as Latin-1, cut to
+// kQuotedAnswerMax characters ("..." marks a cut).
+std::string QuoteOutsideText(std::string_view answer);
 
 // The reading in a DMM answer: a whole line (ended by LF) holding one number within
 // ±kDmmReadingLimit volts. nullopt with the operator's message (naming `row` and

@@ -71,10 +71,16 @@ TEST(RunRecord, SavedReadBackBitForBitAndNeverOverwritten) {
     EXPECT_EQ(read.record->dmmPort, r.dmmPort);
     EXPECT_EQ(read.record->utcTime, r.utcTime);
 
-    // A second record of the same second gets a name of its own.
+    // A second record of the same second gets a name of its own, and a serial
+    // line's 4 KiB answer still leaves a name the file system takes.
     const RecordSave second = SaveRunRecord(dir.path() + "/runs", r);
     ASSERT_TRUE(second.ok());
-    EXPECT_NE(second.path, saved.path);
+    EXPECT_TRUE(second.path.endsWith("/runs/20240503T140709Z_T720_0815_a_2.csv"));
+    RunRecord longSerial = r;
+    longSerial.serialNumber.assign(4096, '7');
+    const RecordSave third = SaveRunRecord(dir.path() + "/runs", longSerial);
+    ASSERT_TRUE(third.ok()) << third.error;
+    EXPECT_TRUE(third.path.endsWith("Z_" + QString(64, '7') + ".csv"));
     // Windows line ends are read.
     std::string crlf;
     for (char c : RunRecordText(r)) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
@@ -129,6 +135,7 @@ TEST(RunRecord, MalformedRecordsAreRejectedNamingTheLine) {
                  {WithLine(kRow1Line + 1, "3,0.5,0.5"), "line 9:"},   // out of order
                  {WithLine(kRow1Line + 4, "5,0.5,0,5"), "line 12:"},  // a decimal comma
                  {WithLine(kRow1Line, "1,inf,0.5"), "line 8:"},
+                 {WithLine(kRow1Line, "1,\x1b[2J,0.5"), R"(line 8: reading1 "\x1B[2J" is not)"},
                  {WithLine(kRow1Line, "1,1e39,0.5"), "line 8:"},  // beyond a float
                  {WithLine(kRow1Line, std::string("1,0.5\0,0.5", 10)), "line 8:"},
                  {WithLine(2, "# " + std::string(5000, 'x')), "line 2:"},  // a line too long
