@@ -35,7 +35,9 @@ PortMap StoredPortMap(QSettings& store) {
 }
 
 bool StorePortMap(QSettings& store, const PortMap& map) {
-    if (store.status() != QSettings::NoError || !store.isWritable()) return false;
+    // A format error only says that a damaged line was read and will not be
+    // written back (start-up keeps a copy of such a file); the file is writable.
+    if (store.status() == QSettings::AccessError || !store.isWritable()) return false;
     for (int n = 1; n <= kMaxComPort; ++n) {
         const std::string& path = map[static_cast<size_t>(n)];
         if (path.empty())
@@ -44,7 +46,7 @@ bool StorePortMap(QSettings& store, const PortMap& map) {
             store.setValue(Key(n), QString::fromStdString(path));
     }
     store.sync();
-    return store.status() == QSettings::NoError;
+    return store.status() != QSettings::AccessError;
 }
 
 }  // namespace t720

@@ -117,8 +117,8 @@ TEST(PortMapping, TheChoiceIsStoredByStableNameBesideEverythingElseInTheFile) {
     ASSERT_TRUE(test::WriteFile(path,
                                 "[Properties]\nT720Range=3\n\n[Ports]\nCOM2=/home/op/cal\n"
                                 "COM4=/dev/ttyUSB1\nCOM5=/dev/ttyUSB1\nCOM12=/dev/ttyS11\n\n"
-                                "[Other]\nKey=value\n"));
-    store = OpenSettingsStore();
+                                "[Other]\nKey=value\n[Damaged\n"));
+    store = OpenSettingsStore();  // a damaged line (copied aside at start-up) bars nothing
     const PortMap stored = StoredPortMap(*store);
     const std::string byId = "/dev/serial/by-id/usb-FTDI_FT232R_A1-if00-port0";
     const std::vector<PortInfo> ports = {
