@@ -3,7 +3,8 @@
 // the calibrator; this only talks to it.
 //
 // Exit status: 0 done (a setting accepted by the calibrator), 1 refused or not
-// accepted, 2 wrong arguments, 3 the program cannot be reached or does not answer.
+// accepted, 2 wrong arguments, 3 the program cannot be reached or does not answer,
+// 4 what was to be printed could not be written.
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -55,6 +57,15 @@ struct Invocation {
 // The request line for the arguments; nullopt (after saying why) when they are wrong.
 std::optional<Invocation> FromArguments(std::vector<std::string> args) {
     Invocation inv;
+    // Each argument is one word of the request line: a blank or control character
+    // inside one ("3 range=2") would add words nobody asked for.
+    for (const std::string& a : args)
+        if (a.empty() || std::any_of(a.begin(), a.end(), [](char c) {
+                return static_cast<unsigned char>(c) <= ' ' || c == '\x7f';
+            })) {
+            std::fprintf(stderr, "t720-ctl: not a single word: \"%s\"\n", a.c_str());
+            return std::nullopt;
+        }
     inv.json = std::erase(args, std::string("--json")) > 0;
     if (args.empty()) return std::nullopt;
     const std::string verb = args[0];
@@ -162,13 +173,21 @@ void PrintStatus(const QJsonObject& o) {
     std::printf("Remote sets:   %s\n", refused.empty() ? "taken" : ("refused: " + refused).c_str());
 }
 
+// A status a script can trust: output lost to a full disk or a closed descriptor
+// is a failure, not a cut-off success.
+int Written(int status) {
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+    std::fprintf(stderr, "t720-ctl: the output could not be written\n");
+    return status == 0 ? 4 : status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
         std::fputs(kUsage, stdout);
-        return 0;
+        return Written(0);
     }
     const std::optional<Invocation> inv = FromArguments(args);
     if (!inv) {
@@ -181,13 +200,13 @@ int main(int argc, char** argv) {
     const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(reply)).object();
     if (o.isEmpty()) return Fail(3, "unreadable reply: " + reply);
     if (inv->json) std::printf("%s\n", reply.c_str());
-    if (!o["ok"].toBool()) return Fail(1, Text(o["error"]));
-    if (inv->json) return 0;
+    if (!o["ok"].toBool()) return Written(Fail(1, Text(o["error"])));
+    if (inv->json) return Written(0);
     if (args[0] == "status")
         PrintStatus(o);
     else if (args[0] == "wait-connected")
         std::printf("connected\n");
     else
         std::printf("%s\n", Text(o["meaning"]).c_str());
-    return 0;
+    return Written(0);
 }

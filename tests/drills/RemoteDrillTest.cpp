@@ -183,6 +183,7 @@ TEST_F(RemoteDrill, CtlExitStatusTellsAcceptedRefusedAndUnreachable) {
     EXPECT_EQ(Ctl({"set", "--channel", "99"}),
               std::pair(std::optional(1),
                         std::string("t720-ctl: refused: channel 99 is outside 0..8\n")));
+    EXPECT_EQ(Ctl({"set", "--channel", "3 range=2"}).first, 2);  // one word per value
 
     program.reset();
     WriteSettings("[Remote]\nEnabled=0\n");
