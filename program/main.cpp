@@ -12,7 +12,9 @@
 #include "app/DialogueTrace.h"
 #include "app/SettingsStore.h"
 #include "link/PortList.h"
+#include "program/OtherCopy.h"
 #include "program/Program.h"
+#include "remote/SocketPlace.h"
 
 namespace {
 
@@ -37,6 +39,9 @@ int main(int argc, char** argv) {
         !t720::DialogueTrace::Start(t720::DefaultTraceDirectory()))
         std::fprintf(stderr, "t720: the dialogue trace cannot be written to %s\n",
                      t720::DefaultTraceDirectory().c_str());
+
+    const t720::InstanceLock instance(t720::remote::DefaultSocketPlace().dir);
+    if (instance.OtherCopyRunning() && !t720::StartBesideOtherCopy()) return 0;
 
     t720::Program program;
     // The switches are searched in the text that follows the program name.

@@ -3,6 +3,11 @@
 // cannot be read, is damaged, or cannot be written.
 #include <signal.h>
 
+#include <QApplication>
+#include <QMessageBox>
+#include <QTest>
+
+#include "program/OtherCopy.h"
 #include "tests/drills/FaultDrill.h"
 #include "tests/support/Files.h"
 
@@ -127,6 +132,29 @@ TEST_F(FaultDrill, SettingsFileUnreadableDamagedOrUnwritable) {
               0u);
     program.reset();
     QDir(Ini()).removeRecursively();
+}
+
+// A second copy finds the lock of the first and asks; Return takes the default,
+// No. The lock goes with its holder.
+TEST(OtherCopy, ASecondCopyAsksBeforeDrivingTheCalibratorToo) {
+    QTemporaryDir dir;
+    const std::string place = dir.filePath("t720").toStdString();
+    auto first = std::make_unique<InstanceLock>(place);
+    EXPECT_FALSE(first->OtherCopyRunning());
+    EXPECT_TRUE(InstanceLock(place).OtherCopyRunning());
+    for (const bool yes : {false, true}) {
+        QTimer::singleShot(0, [yes] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            if (yes)
+                QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+            else
+                QTest::keyClick(box, Qt::Key_Return);
+        });
+        EXPECT_EQ(StartBesideOtherCopy(), yes);
+    }
+    first.reset();
+    EXPECT_FALSE(InstanceLock(place).OtherCopyRunning());
 }
 
 }  // namespace
