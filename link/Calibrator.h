@@ -30,8 +30,10 @@ class Calibrator {
 
     // 50 × (relay pattern, pause 0.02 s, all relays off, pause 0.02 s) through the
     // library, device 0, whatever the link. Returns how many of the 100 calls could
-    // not be made or reported failure.
+    // not be made or reported failure. Calls that still fail after
+    // kRelayCleaningPatience seconds end the sequence early.
     int CleanRelays();
+    static constexpr double kRelayCleaningPatience = 5.0;
 
     // The library's initialisation call CalCommand(-1, "", "", 0). False when the
     // call cannot be made at all (library file or entry point missing).

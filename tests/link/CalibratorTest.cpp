@@ -141,6 +141,18 @@ TEST_F(CalibratorTest, RelayCleaningAlternatesPatternAndAllOffWithPauses) {
     ASSERT_EQ(clock.sleeps.size(), 100u);
     for (double d : clock.sleeps) EXPECT_NEAR(d, 0.02, 1e-6);
     EXPECT_NEAR(clock.Now() - start, 2.0, 1e-6);
+
+    // A slow line that answers gets every call; one that stopped answering (each
+    // call waiting a second for nothing) is given up once 5 s have gone.
+    for (const bool answers : {true, false}) {
+        lib.calls.clear();
+        lib.answer = [&, answers](const FakeUsbLibrary::Call&) {
+            clock.Advance(answers ? 0.1 : 1.0);
+            return FakeUsbLibrary::Answer{answers ? 0 : -1, "", 0};
+        };
+        EXPECT_EQ(cal.CleanRelays(), answers ? 0 : 100);
+        EXPECT_EQ(lib.calls.size(), answers ? 100u : 6u);  // the sixth call ends at 6.1 s
+    }
 }
 
 }  // namespace
