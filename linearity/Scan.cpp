@@ -6,6 +6,7 @@
 #include "linearity/TapSequence.h"
 #include "link/NumberText.h"
 #include "link/PortMapping.h"
+#include "link/PortProblem.h"
 
 #include <QFileInfo>
 #include <cmath>
@@ -108,8 +109,14 @@ ScanResult Scan(LinearityState& state, const ScanContext& ctx) {
     ComputeShuntTables(state.ShuntFactor, state.ShuntRoot);
 
     if (!ctx.dmm.InitHP()) {
-        // The reason, when the port gives one, names the device itself.
-        const std::string why = ctx.dmm.OpenProblem();
+        // The reason, when the port gives one, names the device itself. With the
+        // calibrator on the COM1 link it is this program that holds the port, not
+        // "another program".
+        std::string why = ctx.dmm.OpenProblem();
+        if (shared.LinkType == kLinkCom1 && why.ends_with(kInUseElsewhere))
+            why.replace(
+                why.size() - kInUseElsewhere.size(), kInUseElsewhere.size(),
+                " is held by the calibrator's link; choose USB or COM 2 for the calibrator");
         return Abandon(
             state, shared, host,
             kAbandoned + (why.empty() ? "the DMM port " + DmmPortText() + " cannot be opened"

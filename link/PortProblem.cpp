@@ -89,7 +89,7 @@ std::string OpenProblemText(const std::string& path, OpenFailure failure, const 
                ", then log out and in again (sudo usermod -aG " + g + " $USER)";
     }
     // The mode lets us in, so the refusal is a lock or a busy device.
-    if (failure == OpenFailure::Denied) return name + " is in use by another program";
+    if (failure == OpenFailure::Denied) return name + std::string(kInUseElsewhere);
     return name + ": " + systemText;
 }
 

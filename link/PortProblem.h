@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace t720 {
 
@@ -25,6 +26,9 @@ DeviceNode InspectDeviceNode(const std::string& path);
 std::string DeviceNodeKey(const std::string& path);
 
 enum class OpenFailure { NotFound, Denied, Other };
+
+// How the reason for a port held open elsewhere ends.
+inline constexpr std::string_view kInUseElsewhere = " is in use by another program";
 
 // The reason and what fixes it, for a `path` that failed to open as `failure`;
 // `systemText` is the system's own message, used when nothing better is known.

@@ -153,6 +153,14 @@ TEST_F(ScanTest, ARecordThatCannotBeSavedIsToldNotDropped) {
     EXPECT_TRUE(state.controls.CmdOpt.visible);  // the run itself stands
 }
 
+TEST_F(ScanTest, ADmmPortHeldByTheCalibratorsOwnLinkIsSaidSo) {
+    dmmPort.SetOpenable(false);  // the calibrator's link is on COM1
+    dmmPort.openProblem = "/dev/ttyS0 is in use by another program";
+    EXPECT_EQ(Run().message,
+              "Run abandoned: the DMM port COM1 cannot be opened: /dev/ttyS0 is held by the "
+              "calibrator's link; choose USB or COM 2 for the calibrator");
+}
+
 // ---------------------------------------------------------------- DMM faults
 
 struct DmmFault {
