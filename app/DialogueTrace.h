@@ -19,7 +19,10 @@
 // Seconds on the system's monotonic clock (the header line of every file gives the
 // wall-clock time it corresponds to), the link, ">" to the device, "<" from it, "#"
 // for an event, and the bytes quoted: printable ASCII as it is, \" \\ \r \n \t, and
-// every other byte as \xNN.
+// every other byte as \xNN. A line cut at the serial line reader's cap is recorded
+// as it was kept (shortened here), then how much more came, before any time-out:
+//
+//   12346.200000 t720-com < "FLOODFLOOD" 4190208 bytes beyond 4096 dropped
 #pragma once
 
 #include <cstdint>

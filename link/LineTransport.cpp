@@ -1,6 +1,8 @@
 #include "link/LineTransport.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <string>
 
 namespace t720 {
 
@@ -17,6 +19,7 @@ std::string ReadLine(SerialPort& port, Clock& clock, float timeoutSeconds, Trace
     const double deadline = clock.Now() + static_cast<double>(timeoutSeconds);
     std::string buffer;
     bool sawLineFeed = false;
+    uint64_t dropped = 0;  // bytes beyond the cap, for the trace
     for (;;) {
         if (!port.PortOpen()) break;
         if (port.InBufferCount() > 0) {
@@ -24,7 +27,10 @@ std::string ReadLine(SerialPort& port, Clock& clock, float timeoutSeconds, Trace
             for (char c : chunk) {
                 if (c == '\0') continue;
                 if (c == '\n') sawLineFeed = true;
-                if (buffer.size() < kLineCap) buffer.push_back(c);
+                if (buffer.size() < kLineCap)
+                    buffer.push_back(c);
+                else
+                    ++dropped;
             }
         }
         if (sawLineFeed) break;
@@ -32,10 +38,17 @@ std::string ReadLine(SerialPort& port, Clock& clock, float timeoutSeconds, Trace
         if (left < 0.0) break;
         port.WaitForInput(left);
     }
-    // As it came over the line, before the decimal point is handed on as a comma.
+    // As it came over the line, before the decimal point is handed on as a comma; a
+    // line cut at the cap says how much more came, or the record would pass for the
+    // whole answer.
     if (DialogueTrace::Active()) {
+        std::string tail;
+        if (dropped > 0)
+            tail =
+                std::to_string(dropped) + " bytes beyond " + std::to_string(kLineCap) + " dropped";
         const char* end = sawLineFeed ? "" : port.PortOpen() ? "time-out" : "port closed";
-        TraceReceived(link, buffer, end);
+        if (*end) tail += tail.empty() ? end : std::string(", ") + end;
+        TraceReceived(link, buffer, tail);
     }
     const size_t point = buffer.find('.');
     if (point != std::string::npos) buffer[point] = ',';

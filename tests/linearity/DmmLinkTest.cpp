@@ -59,13 +59,16 @@ TEST_F(DmmLinkTest, TheTraceHoldsTheQueryAndTheAnswerAsTheyWentOverTheLine) {
     dmm.ReadHP(kMeasureCommand);
     reading = "+1.2";
     dmm.ReadHP(kMeasureCommand);
+    reading = std::string(4100, 'F');  // a flood cut at the line cap
+    dmm.ReadHP(kMeasureCommand);
     DialogueTrace::Stop();
     const QList<QByteArray> lines =
         test::ReadFile(dir.filePath(DialogueTrace::kFileName)).split('\n');
-    ASSERT_EQ(lines.size(), 6);  // the header, four records, and the end of the last
+    ASSERT_EQ(lines.size(), 8);  // the header, six records, and the end of the last
     EXPECT_TRUE(lines[1].endsWith(" dmm-com > \"MEAS:VOLT:DC? 1,1E-6\\n\"")) << lines[1].data();
     EXPECT_TRUE(lines[2].endsWith(" dmm-com < \"+1.00012345E-01\\r\\n\"")) << lines[2].data();
     EXPECT_TRUE(lines[4].endsWith(" dmm-com < \"+1.2\" time-out")) << lines[4].data();
+    EXPECT_TRUE(lines[6].endsWith("FF\" 4 bytes beyond 4096 dropped, time-out")) << lines[6].data();
     // Monotonic seconds in front.
     EXPECT_LE(lines[1].split(' ')[0].toDouble(), lines[4].split(' ')[0].toDouble());
 }
