@@ -1,5 +1,6 @@
 #include "sim/LinkPath.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -27,6 +28,23 @@ void PointLink(const std::string& link, const std::string& target) {
         fs::remove(fresh);
         throw;
     }
+}
+
+bool LinkLeadsTo(const std::string& link, int fd) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(link, ec))) return false;
+    struct stat linked {};
+    struct stat held {};
+    if (stat(link.c_str(), &linked) != 0 || fstat(fd, &held) != 0) return false;
+    return linked.st_dev == held.st_dev && linked.st_ino == held.st_ino &&
+           linked.st_rdev == held.st_rdev;
+}
+
+void RemoveLinkTo(const std::string& link, int fd) {
+    // Between the look and the removal another bench could still rename its link in;
+    // there is no call that removes a link only if it is unchanged.
+    std::error_code ec;
+    if (LinkLeadsTo(link, fd)) fs::remove(link, ec);
 }
 
 void RemoveLink(const std::string& link, const std::string& target) {

@@ -12,8 +12,18 @@ namespace t720::sim {
 // and refuses to replace anything at `link` that is not a symbolic link.
 void PointLink(const std::string& link, const std::string& target);
 
-// Removes `link` if it still is a symbolic link to `target`; a link that someone
+// True when `link` is a symbolic link that leads to the terminal open on `fd`: the
+// same device node, not merely the same name. Only while `fd` holds the pty is its
+// number ours alone; once closed, the kernel may hand it to the next opener, such as
+// a bench started since on the same link path.
+bool LinkLeadsTo(const std::string& link, int fd);
+
+// Removes `link` if it still leads to the terminal open on `fd`; a link that someone
 // else has pointed elsewhere meanwhile is left alone.
+void RemoveLinkTo(const std::string& link, int fd);
+
+// Removes `link` if it still is a symbolic link to `target`, by name: only for a
+// target that leads nowhere, as a name in /dev/pts may be someone else's by now.
 void RemoveLink(const std::string& link, const std::string& target);
 
 }  // namespace t720::sim

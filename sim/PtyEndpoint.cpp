@@ -125,11 +125,15 @@ void PtyEndpoint::HangUp() {
     // Leave the link in place but leading nowhere: devpts names are numbers only,
     // so this target can never exist, and nobody reaches a reused pty number. This
     // comes before the close, so a program that reopens the moment it sees the
-    // hang-up finds the path gone rather than a dying pty.
-    try {
-        PointLinkAt(ptyName_ + ".hung-up");
-    } catch (const std::filesystem::filesystem_error&) {
-        // The directory went away; then there is no link to mislead anyone.
+    // hang-up finds the path gone rather than a dying pty. A link that a bench
+    // started since has taken over is its own, and no longer ours by any name.
+    linkTarget_.clear();
+    if (LinkLeadsTo(linkPath_, slave_.get())) {
+        try {
+            PointLinkAt(ptyName_ + ".hung-up");
+        } catch (const std::filesystem::filesystem_error&) {
+            // The directory went away; then there is no link to mislead anyone.
+        }
     }
     master_.Reset();
     slave_.Reset();
@@ -137,8 +141,13 @@ void PtyEndpoint::HangUp() {
 }
 
 void PtyEndpoint::Close() {
+    // Removed while the pty is still held: after the close its number may go to a
+    // bench started since on the same link path, and a link to it would be that
+    // bench's. Without a link of ours the hang-up then points nothing anywhere.
+    if (IsOpen()) RemoveLinkTo(linkPath_, slave_.get());
     HangUp();
-    RemoveLink(linkPath_, linkTarget_);
+    // A link left leading nowhere by an earlier hang-up.
+    if (!linkTarget_.empty()) RemoveLink(linkPath_, linkTarget_);
 }
 
 void PtyEndpoint::PointLinkAt(const std::string& target) {

@@ -35,8 +35,9 @@ class PtyEndpoint {
     // Closes the pseudo-terminal as a pulled cable would: the program's side gets
     // a hang-up, and answers not yet written are lost. The link stays, leading
     // nowhere until Open(): the kernel may hand the old pty number to someone else.
+    // A link another bench has pointed elsewhere meanwhile is left as it is.
     void HangUp();
-    // Hangs up and removes the link.
+    // Hangs up and removes the link, if it still is ours.
     void Close();
 
     // Takes note of every open and close of the slave so far; a last close discards
@@ -86,7 +87,7 @@ class PtyEndpoint {
     std::optional<EventLoop::WatchId> openerWatch_;
     int openers_ = 0;
     std::string ptyName_;
-    std::string linkTarget_;  // what we last pointed the link at
+    std::string linkTarget_;  // what we last pointed the link at; "" once it is not ours
     std::optional<EventLoop::WatchId> watch_;
 
     LineSplitter lines_;

@@ -76,7 +76,14 @@ TEST(BenchPaths, StaleOnesAreReplacedOwnOnesRemovedForeignOnesKept) {
     ASSERT_NO_THROW(first.Start());
     EXPECT_EQ(fs::read_symlink(link), first.CalibratorPtyName());
     EXPECT_THROW(BenchServer(BenchOptions{.usbSocket = socket}).Open(), std::system_error);
-    first.Stop();
+    {
+        // A bench started since on the same link took it over; the first one, ending,
+        // leaves that link alone.
+        BenchServer second(BenchOptions{.calibratorLink = link});
+        second.Open();
+        first.Stop();
+        EXPECT_EQ(fs::read_symlink(link), second.CalibratorPtyName());
+    }
     for (const std::string& path : {link, socket}) {
         EXPECT_FALSE(fs::exists(fs::symlink_status(path))) << path;
         std::ofstream(path) << "keep me";
