@@ -6,8 +6,10 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QMouseEvent>
+#include <QResizeEvent>
 #include <QStatusBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/DialogueTrace.h"
 
@@ -205,7 +207,7 @@ void frmTor720::BuildLayout() {
     statusPanel2->setAccessibleName(QStringLiteral("Notes"));
     txtMessages->setAccessibleName(QStringLiteral("Connection messages"));
     Textremo->setAccessibleName(QStringLiteral("Calibrator message"));
-    // A long note wraps instead of widening the window (see Render).
+    // A long note wraps instead of widening the window (see FitNote).
     statusPanel2->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     statusPanel2->setWordWrap(true);
     statusPanel2->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -263,6 +265,10 @@ bool frmTor720::eventFilter(QObject* watched, QEvent* event) {
     const bool press = type == QEvent::MouseButtonPress;
     const bool release = type == QEvent::MouseButtonRelease;
     if (watched == statusBar() || watched == statusPanel1 || watched == statusPanel2) {
+        // The note's lines follow the panel's width when the window is resized.
+        if (watched == statusPanel2 && type == QEvent::Resize &&
+            static_cast<QResizeEvent*>(event)->oldSize().width() != statusPanel2->width())
+            FitNote();
         // The stop request: the status bar stays in use while the window is off.
         if (press) {
             panel_.StatusBarClick();
@@ -508,19 +514,45 @@ void frmTor720::Render() {
     if (changed(&PanelModel::statusPanel1)) statusPanel1->setText(Text(m.statusPanel1));
     if (changed(&PanelModel::statusNote) || changed(&PanelModel::portProblem)) {
         // The reason a port cannot be opened stands beside "Error accessing COM port"
-        // as long as it lasts, with what fixes it: on a second line when the panel is
+        // as long as it lasts, with what fixes it: on further lines when the panel is
         // too narrow for one, and in full in the tooltips.
-        const QString note = Text(m.portProblem.empty() ? m.statusNote : m.portProblem);
-        statusPanel2->setText(note);
-        statusPanel2->setToolTip(note);
+        note_ = Text(m.portProblem.empty() ? m.statusNote : m.portProblem);
+        statusPanel2->setToolTip(note_);
         txtMessages->setToolTip(Text(m.portProblem));
-        const bool wide =
-            statusPanel2->fontMetrics().horizontalAdvance(note) > statusPanel2->width();
-        statusPanel2->setFixedHeight(statusPanel2->fontMetrics().lineSpacing() * (wide ? 2 : 1));
+        FitNote();
     }
 
     shown_ = m;
     firstRender_ = false;
+}
+
+void frmTor720::FitNote() {
+    // The panel is as high as the note's lines at its width, one line at least, so
+    // that a short note looks as it always did, and four at most: a longer note ends
+    // in an ellipsis there and is whole in the tooltip.
+    const QFontMetrics fm = statusPanel2->fontMetrics();
+    const int most = 4 * fm.lineSpacing();
+    const QRect room(0, 0, std::max(statusPanel2->contentsRect().width(), 1), 100 * most);
+    const auto height = [&](const QString& text) {
+        return fm.boundingRect(room, Qt::AlignLeft | Qt::TextWordWrap, text).height();
+    };
+    QString shown = note_;
+    if (height(note_) > most) {
+        // The longest start of the note that fits with the ellipsis after it.
+        qsizetype fits = 0;
+        for (qsizetype low = 1, high = note_.size(); low <= high;) {
+            const qsizetype mid = (low + high) / 2;
+            if (height(note_.left(mid).trimmed() + QChar(0x2026)) <= most) {
+                fits = mid;
+                low = mid + 1;
+            } else {
+                high = mid - 1;
+            }
+        }
+        shown = note_.left(fits).trimmed() + QChar(0x2026);
+    }
+    statusPanel2->setText(shown);
+    statusPanel2->setFixedHeight(std::clamp(height(shown), fm.lineSpacing(), most));
 }
 
 }  // namespace t720

@@ -91,6 +91,8 @@ class frmTor720 : public QMainWindow {
     void Connect();
     void Act(const std::function<void()>& action);  // run a handler, then render
     int TwipsToPixels(int twips) const;
+    // Shows the note in the status bar on as many lines as the panel's width needs.
+    void FitNote();
 
     MainPanel& panel_;
     Supervisor& sup_;
@@ -104,6 +106,7 @@ class frmTor720 : public QMainWindow {
     PanelModel shown_;  // what the widgets show
     bool firstRender_ = true;
     QPointer<PortsDialog> ports_;
+    QString note_;  // the status bar's note in full
 };
 
 }  // namespace t720

@@ -97,6 +97,22 @@ TEST_F(frmTor720Test, APortThatCannotBeOpenedSaysWhyInTheStatusBar) {
     EXPECT_EQ(window.statusPanel2->text(), "");
 }
 
+// A note is as high as its lines at the panel's width, after a resize too; beyond
+// four lines it ends in an ellipsis and is whole in the tooltip.
+TEST_F(frmTor720Test, ANoteShowsAllItsLinesUpToFour) {
+    const QLabel& label = *window.statusPanel2;
+    const int line = label.fontMetrics().lineSpacing(), narrow = window.minimumSizeHint().width();
+    for (const auto& [words, width, lines] :
+         {std::tuple{3, narrow, 1}, {12, narrow, 3}, {12, narrow + 300, 2}, {60, narrow, 4}}) {
+        panel.SetNote(QString("cannot be opened ").repeated(words).toStdString());
+        window.Render();
+        window.resize(width, window.height());
+        QApplication::processEvents();
+        EXPECT_EQ(label.height(), lines * line) << words << " words at " << width;
+        EXPECT_EQ(label.text() == label.toolTip(), lines < 4);
+    }
+}
+
 TEST_F(frmTor720Test, ContextMenuOpensThePortsAndSwitchesTheTrace) {
     auto rightClick = [&](QWidget* w) {
         QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2),
