@@ -1,7 +1,8 @@
 // t720-linearity: evaluates a stored linearity run as the linearity window does
 // after a run, without a window and without devices.
 //
-//   t720-linearity [--no-optimise] RUNFILE
+//   t720-linearity [--no-optimise] [--] RUNFILE
+//   t720-linearity --help
 //
 // Prints the grid as its clipboard copy carries it (21 lines of 10 TAB-separated
 // cells; lines end with "\n" here instead of the clipboard's CR LF), then, unless
@@ -24,8 +25,10 @@ namespace {
 
 constexpr int kUsageOrRecordError = 2;
 
+constexpr const char* kUsage = "usage: t720-linearity [--no-optimise] [--] RUNFILE\n";
+
 int Usage() {
-    std::fputs("usage: t720-linearity [--no-optimise] RUNFILE\n", stderr);
+    std::fputs(kUsage, stderr);
     return kUsageOrRecordError;
 }
 
@@ -48,11 +51,17 @@ int main(int argc, char** argv) {
     bool optimise = true;
     QString path;
     bool havePath = false;
+    bool options = true;  // until "--", so that a file named "-x.csv" can be given
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--no-optimise") {
+        if (options && (arg == "--help" || arg == "-h")) {
+            std::fputs(kUsage, stdout);
+            return std::fflush(stdout) == 0 ? 0 : 1;
+        } else if (options && arg == "--") {
+            options = false;
+        } else if (options && arg == "--no-optimise") {
             optimise = false;
-        } else if (arg.starts_with("-") || havePath) {
+        } else if ((options && arg.starts_with("-")) || havePath) {
             return Usage();
         } else {
             path = QString::fromLocal8Bit(argv[i]);

@@ -204,6 +204,7 @@ TEST_F(LinearityCli, InvalidRecordsAndUsageErrorsEndWithStatusTwo) {
     for (const QStringList& args :
          {QStringList{}, {"--bogus", "x.csv"}, {"a.csv", "b.csv"}, {dir_.path() + "/missing.csv"}})
         EXPECT_EQ(Run(args).exitCode, 2) << args.join(' ').toStdString();
+    EXPECT_EQ(Run({"--help"}).exitCode, 0);
 }
 
 }  // namespace
