@@ -21,11 +21,18 @@ bool ValuesOnDisk(const QString& path,
                   std::initializer_list<std::pair<const char*, int64_t>> values) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return false;
-    const QList<QByteArray> lines = file.read(1 << 20).split('\n');
+    // Line by line, in pieces of at most 4 KiB: a long entry elsewhere in the file
+    // (a [Ports] path, say) is passed over, never held whole.
     bool inSection = false;
     int found = 0;
-    for (QByteArray line : lines) {
-        line = line.trimmed();
+    bool lineStart = true;
+    for (;;) {
+        const QByteArray piece = file.readLine(4096);
+        if (piece.isEmpty()) break;  // the end, or a read error
+        const bool startsLine = lineStart;
+        lineStart = piece.endsWith('\n');
+        if (!startsLine) continue;
+        const QByteArray line = piece.trimmed();
         if (line.startsWith('[')) {
             inSection = line == "[Properties]";
             continue;

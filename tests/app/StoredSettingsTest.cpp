@@ -55,7 +55,9 @@ TEST(StoredSettings, ValuesAreReadWithDefaultsAndBroughtIntoTheirControlsRanges)
 TEST(StoredSettings, SavesTheSixValuesAndKeepsOtherSections) {
     QTemporaryDir dir;
     const QString path = dir.filePath("ZORTorT720.ini");
-    ASSERT_TRUE(test::WriteFile(path, "[Ports]\nCOM1=/dev/ttyUSB0\n"));
+    // A long entry before the section does not hide the six values from the check.
+    ASSERT_TRUE(test::WriteFile(
+        path, "[Ports]\nCOM1=/dev/ttyUSB0\nCOM9=/" + QByteArray(3 << 20, 'x') + "\n"));
     SharedState s;
     s.LinkType = 3;
     s.RangeIdx = 4;
