@@ -10,8 +10,18 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <string>
 
 namespace t720::linearity {
+
+// An earlier run of the same divider ("as found") drawn under the run shown ("as
+// left"): its measured curve and how the plot's key names both runs.
+struct EarlierCurve {
+    PointValues curve{};
+    std::string label;       // "as found 2024-05-03 16:07"
+    std::string shownLabel;  // "as left 2024-05-10 09:12"
+};
 
 struct LinearityState {
     // --- the run's readings, volts, per grid row 1..20 ---
@@ -54,6 +64,9 @@ struct LinearityState {
     double BestMax = 0.0;
     int32_t EvalCount = 0;               // sets evaluated by the last (or running) search
     std::array<int16_t, 6> ShuntRows{};  // rows carrying a shunt in a set taken over
+
+    // Drawn with every showing of the results while set.
+    std::optional<EarlierCurve> earlier;
 
     ResultsControls controls;
 };

@@ -1,9 +1,8 @@
 #include "linearity/PictureWidget.h"
 
-#include "linearity/GridWidget.h"
+#include "linearity/ReportWriter.h"
 
 #include <QPainter>
-#include <cmath>
 
 namespace t720::linearity {
 
@@ -28,20 +27,7 @@ void PictureWidget::paintEvent(QPaintEvent*) {
     p.setPen(palette().color(QPalette::Mid));
     p.drawRect(rect().adjusted(0, 0, -1, -1));
 
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setClipRect(rect().adjusted(1, 1, -1, -1));
-    p.setBrush(Qt::NoBrush);
-    const double unitsAcross = shown_.scaleWidth != 0.0 ? std::fabs(shown_.scaleWidth) : 1.0;
-    for (const PlotPrimitive& primitive : shown_.primitives) {
-        if (const auto* line = std::get_if<PlotLine>(&primitive)) {
-            p.setPen(QPen(ScreenColour(line->colour, palette()), 1.5));
-            p.drawLine(ToPixels(line->x1, line->y1), ToPixels(line->x2, line->y2));
-        } else if (const auto* circle = std::get_if<PlotCircle>(&primitive)) {
-            p.setPen(QPen(ScreenColour(circle->colour, palette()), 1.5));
-            const double r = circle->r / unitsAcross * width();
-            p.drawEllipse(ToPixels(circle->x, circle->y), r, r);
-        }
-    }
+    PaintPicture(p, QRectF(rect()), shown_, 1.5, &palette());
 }
 
 }  // namespace t720::linearity

@@ -63,4 +63,36 @@ void PlotCurve(const LinearityState& state, PictureModel& pic, int n, std::span<
     }
 }
 
+void OverlayEarlier(const LinearityState& state, PictureModel& pic, const EarlierCurve& earlier,
+                    bool withShunts) {
+    RemoveEarlier(state, pic);
+    // The earlier curve's own scale, widened as PlotScaled widens, and the two
+    // scales joined.
+    LinearityState scale;
+    PictureModel under;
+    PlotScaled(scale, under, 10, earlier.curve, kEarlierRed);
+    scale.PlotMin = std::min(scale.PlotMin, state.PlotMin);
+    scale.PlotMax = std::max(scale.PlotMax, state.PlotMax);
+    under.Clear();
+    PlotCurve(scale, under, 10, earlier.curve, kEarlierRed);
+
+    const double span = scale.PlotMax - scale.PlotMin;
+    pic.scaleLeft = scale.PlotMin - 0.05 * span;
+    pic.scaleWidth = 1.1 * span;
+    pic.primitives.insert(pic.primitives.begin(), under.primitives.begin(),
+                          under.primitives.end());
+    pic.legend = {{earlier.label, kEarlierRed}, {earlier.shownLabel, kRed}};
+    if (withShunts) pic.legend.push_back({"with shunts", kBlue});
+}
+
+void RemoveEarlier(const LinearityState& state, PictureModel& pic) {
+    std::erase_if(pic.primitives, [](const PlotPrimitive& p) {
+        return std::visit([](const auto& shape) { return shape.colour == kEarlierRed; }, p);
+    });
+    pic.legend.clear();
+    const double span = state.PlotMax - state.PlotMin;
+    pic.scaleLeft = state.PlotMin - 0.05 * span;
+    pic.scaleWidth = 1.1 * span;
+}
+
 }  // namespace t720::linearity

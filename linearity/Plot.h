@@ -22,4 +22,18 @@ void PlotScaled(LinearityState& state, PictureModel& pic, int n, std::span<const
 void PlotCurve(const LinearityState& state, PictureModel& pic, int n, std::span<const float> values,
                Colour colour);
 
+// Colours of the earlier run: lighter than those of the run shown.
+inline constexpr Colour kEarlierRed = 0x008080FFu;
+
+// Draws the earlier run's curve under what the picture shows, widens the
+// picture's scale (not the state's) so that both curves fit, and names both in
+// the key (and the blue trial curve, `withShunts`).
+// An overlay drawn before is replaced.
+void OverlayEarlier(const LinearityState& state, PictureModel& pic, const EarlierCurve& earlier,
+                    bool withShunts);
+
+// Takes the earlier run's curve and the key out of the picture again and gives it
+// back the scale of the state.
+void RemoveEarlier(const LinearityState& state, PictureModel& pic);
+
 }  // namespace t720::linearity

@@ -71,11 +71,21 @@ struct PlotCircle {
 
 using PlotPrimitive = std::variant<PlotLine, PlotCircle>;
 
+// A line of the plot's key: which curve is which, in the curve's colour.
+struct PlotLegend {
+    std::string text;
+    Colour colour = kBlack;
+    bool operator==(const PlotLegend&) const = default;
+};
+
 // A picture box with a user scale: x runs from scaleLeft to scaleLeft + scaleWidth
 // across the box, y from scaleTop downwards to scaleTop + scaleHeight. The
 // primitives are those drawn since the last Clear, in drawing order.
 struct PictureModel {
-    void Clear() { primitives.clear(); }
+    void Clear() {
+        primitives.clear();
+        legend.clear();
+    }
 
     bool visible = true;
     double scaleLeft = 0.0;
@@ -83,6 +93,7 @@ struct PictureModel {
     double scaleWidth = 1.0;
     double scaleHeight = 1.0;
     std::vector<PlotPrimitive> primitives;
+    std::vector<PlotLegend> legend;  // empty unless two runs are compared
 };
 
 struct LabelModel {

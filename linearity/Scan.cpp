@@ -2,13 +2,13 @@
 
 #include "app/Wait.h"
 #include "linearity/RunRecord.h"
+#include "linearity/RunsFolder.h"
 #include "linearity/ScanGrid.h"
 #include "linearity/TapSequence.h"
 #include "link/NumberText.h"
 #include "link/PortMapping.h"
 #include "link/PortProblem.h"
 
-#include <QFileInfo>
 #include <cmath>
 #include <cstdio>
 
@@ -42,13 +42,10 @@ void SaveRecord(const LinearityState& state, const ScanContext& ctx, ScanResult&
     const RunRecord record =
         RecordNow(state.DmmReading1, state.DmmReading2, FromLatin1(ctx.shared.DeviceId),
                   FromLatin1(identification), DmmPortText());
-    const RecordSave saved = SaveRunRecord(RunRecordDirectory(), record);
-    if (saved.ok()) {
-        result.recordPath = saved.path;
-        result.note = "Saved " + QFileInfo(saved.path).fileName().toStdString();
-    } else {
-        result.note = "Run record not saved: " + saved.error;
-    }
+    const RunSaved saved = SaveRunInto(ctx.runsFolder, record);
+    result.recordPath = saved.path;
+    result.note = saved.note;
+    result.record = record;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "app/SharedState.h"
 #include "linearity/DmmLink.h"
 #include "linearity/LinearityState.h"
+#include "linearity/RunsFolder.h"
 #include "linearity/WindowHost.h"
 #include "link/UsbCalLibrary.h"
 
@@ -39,6 +40,8 @@ struct ScanContext {
     // The identification text of the connected calibrator (as the device sent it,
     // 8-bit), for the run record. Empty when not given.
     std::function<std::string()> identification = {};
+    // Where a completed run's record is kept.
+    RunsFolder runsFolder = {RunRecordDirectory(), false};
 };
 
 struct ScanResult {
@@ -53,6 +56,7 @@ struct ScanResult {
     std::string message;
     std::string note;    // completed runs: the record saved, or why it was not
     QString recordPath;  // the record written, empty when none
+    std::optional<RunRecord> record;  // completed runs: what was (or should have been) kept
 };
 
 // The DMM's line as the operator knows it: "COM1 (/dev/ttyS0)".

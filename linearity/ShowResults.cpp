@@ -86,6 +86,7 @@ void ShowResults(LinearityState& s, WindowHost& host, bool withShunts) {
     PlotScaled(s, pic, 10, s.RefLinDevPpm, kRed);
     host.Repaint();
     if (withShunts) PlotCurve(s, pic, 10, s.LinDevPpm, kBlue);
+    if (s.earlier) OverlayEarlier(s, pic, *s.earlier, withShunts);
 
     s.controls.minppm.caption = format(s.CurveMin, kCurvePattern);
     s.controls.maxppm.caption = format(s.CurveMax, kCurvePattern);

@@ -24,6 +24,21 @@ void EvaluateAndShow(LinearityState& state, WindowHost& host) {
     ShowResults(state, host, true);
 }
 
+// The shunt column shows every row's choice; then the readings are evaluated
+// with them.
+void ShowShuntsAndEvaluate(LinearityState& state, WindowHost& host) {
+    for (int row = 1; row <= 20; ++row) {
+        GridCell& cell = state.controls.Results.Cell(row, 3);
+        ClearShuntCell(cell);
+        const int choice = state.RowShunt[row];
+        if (choice > 0 && choice < kShuntChoices) {
+            cell.backColour = kLightGrey;
+            cell.text = state.controls.mnu_r[choice].caption;
+        }
+    }
+    EvaluateAndShow(state, host);
+}
+
 }  // namespace
 
 GridHit HitTestGrid(const GridModel& grid, int button, double x, double y) {
@@ -114,16 +129,13 @@ void OptiLineClicked(LinearityState& state, WindowHost& host, int n) {
         PlaceShunts(state, n, bestSides);
     }
 
-    for (int row = 1; row <= 20; ++row) {
-        GridCell& cell = grid.Cell(row, 3);
-        ClearShuntCell(cell);
-        const int choice = state.RowShunt[row];
-        if (choice > 0 && choice < kShuntChoices) {
-            cell.backColour = kLightGrey;
-            cell.text = c.mnu_r[choice].caption;
-        }
-    }
-    EvaluateAndShow(state, host);
+    ShowShuntsAndEvaluate(state, host);
+}
+
+void ApplyShunts(LinearityState& state, WindowHost& host, const RowShunts& shunts) {
+    for (int row = 1; row <= 20; ++row)
+        state.RowShunt[row] = static_cast<int16_t>(ValidShuntChoice(shunts[row]));
+    ShowShuntsAndEvaluate(state, host);
 }
 
 std::string CopyGridText(LinearityState& state) {

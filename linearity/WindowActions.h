@@ -48,6 +48,10 @@ void PlaceShunts(LinearityState& state, int n, int sides);
 // runs.
 void OptiLineClicked(LinearityState& state, WindowHost& host, int n);
 
+// The shunts of rows 1..20 set at once, as a take-over of a summary line shows
+// them: the shunt column, then the evaluation with shunts.
+void ApplyShunts(LinearityState& state, WindowHost& host, const RowShunts& shunts);
+
 // The grid as text: 21 lines of 10 cells separated by TAB, each line ended by
 // CR LF. The status bar then reads "Copied".
 std::string CopyGridText(LinearityState& state);

@@ -1,5 +1,6 @@
 #include "linearity/frmResults.h"
 
+#include "linearity/RunsFolder.h"
 #include "linearity/ScanGrid.h"
 #include "linearity/ShuntSearch.h"
 #include "linearity/WindowActions.h"
@@ -47,6 +48,16 @@ frmResults::frmResults(SharedState& shared, UsbCalLibrary& library, DmmLink& dmm
       identification_(std::move(identification)) {
     setWindowTitle(QString::fromUtf8("Linearitätsmessung"));
     BuildLayout();
+    Records = new RecordDesk(
+        *this, state_, *this,
+        {[this] { Render(); },
+         [this](const std::string& note) {
+             note_ = note;
+             Render();
+         },
+         [this] { return Busy(); },
+         [this] { return QString::fromLatin1(shared_.DeviceId.c_str()).trimmed().toStdString(); },
+         [this] { LayOutGrid(); }});
     if (const QScreen* s = screen()) {
         const QRect avail = s->availableGeometry();
         resize(std::min(1340, avail.width() - 16), std::min(700, avail.height() - 40));
@@ -130,7 +141,21 @@ void frmResults::BuildLayout() {
     keepButton.setRetainSizeWhenHidden(true);
     CmdOpt->setSizePolicy(keepButton);
     connect(CmdOpt, &QPushButton::clicked, this, [this] { CmdOptClick(); });
-    p2->addWidget(CmdOpt, 0, Qt::AlignLeft);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(CmdOpt);
+    buttons->addStretch(1);
+    CmdRuns = new QPushButton(QString::fromUtf8("&Runs…"));
+    CmdRuns->setAccessibleName(QString::fromUtf8("Runs…"));
+    CmdRuns->setToolTip(QStringLiteral("Runs kept in the records folder: open one, or compare "
+                                       "the run shown with an earlier one (as found)"));
+    CmdReport = new QPushButton(QString::fromUtf8("R&eport…"));
+    CmdReport->setAccessibleName(QString::fromUtf8("Report…"));
+    CmdReport->setToolTip(QStringLiteral("Write a PDF report of the run shown"));
+    connect(CmdRuns, &QPushButton::clicked, this, [this] { Records->Runs(); });
+    connect(CmdReport, &QPushButton::clicked, this, [this] { Records->Report(); });
+    buttons->addWidget(CmdRuns);
+    buttons->addWidget(CmdReport);
+    p2->addLayout(buttons);
     p2->addStretch(1);
 
     const int summaryWidth =
@@ -203,6 +228,8 @@ void frmResults::Render() {
     CmdOpt->setVisible(c.CmdOpt.visible);
     SetText(statusPanel1, c.statusPanel1);
     SetText(statusPanel2, note_);
+    CmdRuns->setEnabled(!Busy());
+    CmdReport->setEnabled(!Busy());
     for (size_t i = 0; i < mnu_r.size(); ++i) {
         const QSignalBlocker block(mnu_r[i]);
         const QString text = Text(c.mnu_r[i].caption);
@@ -236,20 +263,26 @@ void frmResults::Scan() {
     // run must not offer it on half-new readings.
     state_.controls.CmdOpt.visible = false;
     note_.clear();
+    Records->RunStarted();
+    LayOutGrid();
+
+    lastScan_ = linearity::Scan(state_, ScanContext{shared_, library_, dmm_, clock_, *this,
+                                                    identification_, CurrentRunsFolder()});
+    note_ = lastScan_.note;
+    Records->RunEnded(lastScan_);
+    scanning_ = false;
+    Render();
+    if (runNote_) runNote_(lastScan_.message);
+    AfterBusy();
+}
+
+void frmResults::LayOutGrid() {
     if (layout()) layout()->activate();
     // The run lays the grid out for the size the operator sees.
     Results->SetLayoutSize(Results->size());
     const QSizeF twips = Results->SizeInTwips();
     state_.controls.Results.width = static_cast<int32_t>(twips.width());
     state_.controls.Results.height = static_cast<int32_t>(twips.height());
-
-    lastScan_ = linearity::Scan(
-        state_, ScanContext{shared_, library_, dmm_, clock_, *this, identification_});
-    note_ = lastScan_.note;
-    scanning_ = false;
-    Render();
-    if (runNote_) runNote_(lastScan_.message);
-    AfterBusy();
 }
 
 void frmResults::ScanEnd() {

@@ -11,6 +11,7 @@
 #include "linearity/GridWidget.h"
 #include "linearity/LinearityState.h"
 #include "linearity/PictureWidget.h"
+#include "linearity/RecordDesk.h"
 #include "linearity/Scan.h"
 #include "linearity/WindowHost.h"
 #include "link/UsbCalLibrary.h"
@@ -88,6 +89,10 @@ class frmResults final : public QWidget, public LinearityPort, public linearity:
     QLabel* statusPanel2 = nullptr;  // notes: the run record saved, or why not
     QMenu* mnu_rsel = nullptr;
     std::array<QAction*, 6> mnu_r{};
+    // The run records: "Runs…" (history, "as found"), "Report…" (PDF).
+    QPushButton* CmdRuns = nullptr;
+    QPushButton* CmdReport = nullptr;
+    linearity::RecordDesk* Records = nullptr;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -96,6 +101,7 @@ class frmResults final : public QWidget, public LinearityPort, public linearity:
   private:
     void BuildLayout();
     void PlaceSidePane();
+    void LayOutGrid();  // the grid's model sized as the widget on screen
     void AfterBusy();
 
     SharedState& shared_;

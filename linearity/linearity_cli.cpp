@@ -3,6 +3,7 @@
 //
 //   t720-linearity [--no-optimise] [--] RUNFILE
 //   t720-linearity --help
+//   t720-linearity --history | --report | --plot ...   (RecordsCli.h)
 //
 // Prints the grid as its clipboard copy carries it (21 lines of 10 TAB-separated
 // cells; lines end with "\n" here instead of the clipboard's CR LF), then, unless
@@ -11,6 +12,7 @@
 // success, 2 for a usage error or a record that is not valid.
 #include "app/SharedState.h"
 #include "linearity/LinearityState.h"
+#include "linearity/RecordsCli.h"
 #include "linearity/RunRecord.h"
 #include "linearity/ScanGrid.h"
 #include "linearity/ShuntSearch.h"
@@ -25,7 +27,11 @@ namespace {
 
 constexpr int kUsageOrRecordError = 2;
 
-constexpr const char* kUsage = "usage: t720-linearity [--no-optimise] [--] RUNFILE\n";
+constexpr const char* kUsage =
+    "usage: t720-linearity [--no-optimise] [--] RUNFILE\n"
+    "       t720-linearity --history [FOLDER] [--serial SN] [--json]\n"
+    "       t720-linearity --report OUT.pdf [--plot OUT.svg|OUT.png] [--as-found EARLIER.csv]"
+    " [--] RUNFILE\n";
 
 int Usage() {
     std::fputs(kUsage, stderr);
@@ -45,6 +51,9 @@ void PrintCopyText(const std::string& copy) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The history, reports and plots (RecordsCli.h).
+    if (const int status = t720::linearity::RunRecordsCommand(argc, argv); status >= 0)
+        return status;
     QCoreApplication app(argc, argv);
     using namespace t720::linearity;
 
