@@ -35,6 +35,7 @@ RunsDialog::RunsDialog(const QString& folder, const std::string& serialNumber, b
     auto* folderRow = new QHBoxLayout;
     folderEdit = new QLineEdit(QDir::toNativeSeparators(folder));
     folderEdit->setAccessibleName(QStringLiteral("Runs folder"));
+    folderEdit->installEventFilter(this);
     folderEdit->setToolTip(
         QStringLiteral("The folder of the run records and reports; empty: your own data folder"));
     folderSet = new QPushButton(QStringLiteral("&Set folder"));
@@ -165,14 +166,16 @@ void RunsDialog::ApplyFolder() {
     }
 }
 
-void RunsDialog::keyPressEvent(QKeyEvent* event) {
+bool RunsDialog::eventFilter(QObject* watched, QEvent* event) {
     // Enter in the folder field sets the folder; elsewhere it opens the record.
-    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && folderEdit->hasFocus()) {
-        ApplyFolder();
-        return;
+    if (watched == folderEdit && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            ApplyFolder();
+            return true;
+        }
     }
-    QDialog::keyPressEvent(event);
+    return QDialog::eventFilter(watched, event);
 }
 
 void RunsDialog::UpdateButtons() {

@@ -39,7 +39,7 @@ class RunsDialog final : public QDialog {
     QPushButton* closeButton = nullptr;
 
   protected:
-    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void Fill();

@@ -5,10 +5,16 @@
 
 #include "LinearityTestSupport.h"
 #include "ScriptedDmm.h"
+#include "linearity/ReportDialog.h"
+#include "linearity/RunsDialog.h"
+#include "linearity/RunsFolder.h"
+#include "tests/support/Files.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QClipboard>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -152,6 +158,113 @@ TEST_F(frmResultsTest, ClosingWaitsForTheSearchAndOnlyHidesTheWindow) {
     // Closed while idle in the linearity mode: hidden, and the mode is to end.
     EXPECT_TRUE(window.close());
     EXPECT_TRUE(s.StopRequest);
+}
+
+// Runs `act` on the modal dialog of type D that the next operation opens.
+template <typename D>
+void InNextDialog(std::function<void(D&)> act) {
+    QTimer::singleShot(0, qApp, [act] {
+        auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        act(*dialog);
+    });
+}
+
+// The run's record compared with an earlier one, a shunt chosen, the report
+// written and the earlier record opened: "Runs…" and "Report…" with real clicks
+// and keys.
+TEST_F(frmResultsTest, RunsAndReportWorkOnTheRecordsOfTheRuns) {
+    using linearity::ReportDialog;
+    using linearity::RunsDialog;
+    ASSERT_TRUE(window.Records->HasRun());
+    linearity::RunRecord earlier = *window.LastScan().record;
+    earlier.utcTime = "2020-01-02T03:04:05Z";  // the oldest: the list's last line
+    for (int row = 1; row <= 20; ++row) earlier.reading2[row] = linearity::test::kSkewed[row];
+    earlier.reading2[2] *= 1.0001;
+    const QString earlierPath = linearity::SaveRunRecord(linearity::RunRecordDirectory(), earlier).path;
+    const QString earlierName = QFileInfo(earlierPath).fileName();
+
+    InNextDialog<RunsDialog>([&](RunsDialog& d) {
+        QTest::keyClick(d.list, Qt::Key_End);
+        EXPECT_EQ(d.list->currentItem()->text(5), earlierName);
+        QTest::mouseClick(d.asFoundButton, Qt::LeftButton);
+    });
+    QTest::mouseClick(window.CmdRuns, Qt::LeftButton);
+    EXPECT_TRUE(window.windowTitle().endsWith("as found: " + earlierName));
+    ASSERT_TRUE(window.Records->comparison->isVisible());
+    EXPECT_EQ(window.Picture1->Shown().legend.size(), 2u);
+    const QTableWidget* table = window.Records->comparison->table;
+    EXPECT_EQ(table->item(1, 0)->text(), "90 %");
+
+    // A shunt by hand, then the report.
+    DuringNextYield([&] {
+        window.mnu_rsel->setActiveAction(window.mnu_r[3]);
+        QTest::keyClick(window.mnu_rsel, Qt::Key_Return);
+    });
+    QTest::mousePress(window.Results, Qt::RightButton, {}, CellCentre(3, 3));
+    QTemporaryDir out;
+    const QString pdf = out.path() + "/report.pdf";
+    InNextDialog<ReportDialog>([&](ReportDialog& d) {
+        QTest::keyClicks(d.operatorEdit, "A. Tester");
+        QTest::keyClick(d.operatorEdit, Qt::Key_Tab);
+        ASSERT_EQ(d.focusWidget(), d.dmmEdit);
+        QTest::keyClicks(d.dmmEdit, "DMM-0042");
+        d.pathEdit->clear();
+        QTest::keyClicks(d.pathEdit, pdf);
+        QTest::keyClick(d.pathEdit, Qt::Key_Return);
+    });
+    QTest::mouseClick(window.CmdReport, Qt::LeftButton);
+    EXPECT_EQ(window.statusPanel2->text(), "Report written: " + pdf);
+    QProcess pdftotext;
+    pdftotext.start("pdftotext", {"-layout", pdf, "-"});
+    ASSERT_TRUE(pdftotext.waitForFinished(30000));
+    const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
+    for (int row = 0; row < linearity::GridModel::kRows; ++row)
+        for (int col = 0; col < linearity::GridModel::kCols; ++col)
+            EXPECT_TRUE(text.contains(window.Results->CellText(row, col).trimmed()))
+                << row << "," << col;
+    for (int row = 0; row < 11; ++row) EXPECT_TRUE(text.contains(table->item(row, 3)->text()));
+    EXPECT_TRUE(text.contains(earlierName));
+    EXPECT_TRUE(text.contains("A. Tester"));
+    const linearity::NotesParse notes = linearity::ReadRunNotes(window.LastScan().recordPath);
+    ASSERT_TRUE(notes.notes) << notes.error;
+    EXPECT_EQ(notes.notes->dmm, "DMM-0042");
+    EXPECT_EQ(notes.notes->shunts[3], 3);
+    EXPECT_EQ(notes.notes->asFound, earlierName.toStdString());
+
+    // Operator and DMM are remembered; a report that cannot be written says why.
+    InNextDialog<ReportDialog>([&](ReportDialog& d) {
+        EXPECT_EQ(d.operatorEdit->text(), "A. Tester");
+        d.pathEdit->setText(out.path() + "/gone/report.pdf");
+        QTest::mouseClick(d.writeButton, Qt::LeftButton);
+    });
+    QTest::mouseClick(window.CmdReport, Qt::LeftButton);
+    EXPECT_EQ(window.statusPanel2->text(),
+              "Report not written: the folder " + out.path() + "/gone is not there");
+
+    // The earlier record opened with the keyboard: shown as a run that measured it.
+    InNextDialog<RunsDialog>([&](RunsDialog& d) {
+        QTest::keyClick(d.list, Qt::Key_End);
+        QTest::keyClick(d.list, Qt::Key_Return);
+    });
+    QTest::mouseClick(window.CmdRuns, Qt::LeftButton);
+    EXPECT_TRUE(window.windowTitle().contains(earlierName)) << window.windowTitle().toStdString();
+    EXPECT_FALSE(window.Records->comparison->isVisible());
+    EXPECT_EQ(State().Reading2[2], static_cast<float>(earlier.reading2[2]));
+    EXPECT_TRUE(window.CmdOpt->isVisible());
+
+    // The records folder set in the dialog goes to the settings file.
+    InNextDialog<RunsDialog>([&](RunsDialog& d) {
+        d.folderEdit->clear();
+        QTest::keyClicks(d.folderEdit, out.path());
+        QTest::keyClick(d.folderEdit, Qt::Key_Return);
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_EQ(d.list->topLevelItemCount(), 0);
+        d.reject();
+    });
+    QTest::mouseClick(window.CmdRuns, Qt::LeftButton);
+    EXPECT_EQ(linearity::CurrentRunsFolder().path, out.path());
+    EXPECT_EQ(linearity::SetRunsFolder({}), "");
 }
 
 }  // namespace
