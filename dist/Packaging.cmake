@@ -19,7 +19,9 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The descriptions: a synopsis, then lines that CPack indents by one blank.
 
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_NAME t720)
-set(CPACK_DEBIAN_PROGRAM_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# libqt6svg6 writes the plot as SVG (dpkg-shlibdeps finds it as well); the PDF
+# report is Qt's own (libqt6gui6).
+set(CPACK_DEBIAN_PROGRAM_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6")
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_RECOMMENDS "fonts-dejavu-core")
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_SUGGESTS "t720-bench")
 set(CPACK_DEBIAN_PROGRAM_DESCRIPTION
@@ -27,7 +29,9 @@ set(CPACK_DEBIAN_PROGRAM_DESCRIPTION
 Sets what a T720 calibrator outputs (channel, range in mV/V, level, sign,
 half bridge, ready state, beeper) over the maker's USB library or an
 RS-232 port, measures the calibrator's divider with a precision DMM,
-evaluates its linearity and searches the best trimming shunts.
+evaluates its linearity and searches the best trimming shunts. Every
+run is kept; two runs are compared (as found, as left) and reported
+in a printable PDF.
 .
 The maker's USB library is not part of this package.")
 

@@ -1,12 +1,16 @@
 # Sourced by the scripts: installs the Debian packages that are missing.
+# qt6-svg-dev: the plot as SVG (the PDF report is Qt's own, in qt6-base-dev);
+# poppler-utils: the tests read the report's text back with pdftotext.
 # t720_install_packages PKG... : apt-get install of those not yet installed,
 # through sudo when not root; nothing at all when every package is there.
 
 T720_BUILD_PACKAGES=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-serialport-dev libgl-dev
+    qt6-svg-dev
     libgtest-dev libgmock-dev
     fonts-dejavu-core
+    poppler-utils
 )
 
 t720_install_packages() {
