@@ -56,6 +56,9 @@ ComparisonView::ComparisonView(QWidget* parent) : QDialog(parent) {
     table->verticalHeader()->hide();
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    // All eleven taps in view at once.
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
+    table->setMinimumHeight(12 * (table->fontMetrics().height() + 6) + 8);
     outer->addWidget(table, 1);
     auto* buttons = new QHBoxLayout;
     stopButton = new QPushButton(QStringLiteral("&Stop comparing"));
@@ -67,7 +70,7 @@ ComparisonView::ComparisonView(QWidget* parent) : QDialog(parent) {
     buttons->addWidget(stopButton);
     buttons->addWidget(close);
     outer->addLayout(buttons);
-    resize(460, 420);
+    resize(440, 360);
 }
 
 void ComparisonView::Show(const std::string& asFound, const std::string& asLeft,
@@ -84,6 +87,11 @@ void ComparisonView::Show(const std::string& asFound, const std::string& asLeft,
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             table->setItem(10 - i, col, item);
         }
+    }
+    if (!isVisible() && parentWidget()) {
+        // Over the lower left of the grid, so that the plot stays in view.
+        const QRect owner = parentWidget()->frameGeometry();
+        move(owner.left() + 16, std::max(owner.top(), owner.bottom() - height() - 60));
     }
     show();
     raise();
