@@ -1,11 +1,17 @@
 #include "app/DialogueTrace.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
-#include <system_error>
+
+#include "app/PrivateFiles.h"
 
 namespace t720 {
 
@@ -72,27 +78,33 @@ const char* TraceLinkName(TraceLink link) {
 }
 
 DialogueTrace::DialogueTrace(std::filesystem::path directory, Limits limits)
-    : path_(std::move(directory) / kFileName), limits_(limits) {
-    std::error_code ec;
-    std::filesystem::create_directories(path_.parent_path(), ec);
-    const auto size = std::filesystem::file_size(path_, ec);
+    : path_(directory / kFileName), limits_(limits) {
+    dirFd_ = OpenPrivateFolder(directory, why_);
+    if (dirFd_ < 0) return;
+    struct stat st {};
     // A trace of an earlier session goes on in the same file while it has room.
-    if (!ec && size >= limits_.fileBytes)
+    if (fstatat(dirFd_, kFileName, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+        static_cast<uint64_t>(st.st_size) >= limits_.fileBytes)
         Rotate();
     else
         Open();
 }
 
 DialogueTrace::~DialogueTrace() {
-    if (file_) std::fclose(file_);
+    Close();
+    if (dirFd_ >= 0) close(dirFd_);
+}
+
+void DialogueTrace::Close() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
 }
 
 void DialogueTrace::Open() {
-    file_ = std::fopen(path_.c_str(), "ae");
-    if (!file_) return;
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(path_, ec);
-    size_ = ec ? 0 : size;
+    fd_ = OpenPrivateFile(dirFd_, kFileName, O_WRONLY | O_APPEND | O_CREAT, why_);
+    if (fd_ < 0) return;
+    struct stat st {};
+    size_ = fstat(fd_, &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
     // The wall-clock time that the monotonic stamps below correspond to.
     const std::time_t now = std::time(nullptr);
     std::tm utc{};
@@ -106,36 +118,65 @@ void DialogueTrace::Open() {
 }
 
 void DialogueTrace::Rotate() {
-    if (file_) std::fclose(file_);
-    file_ = nullptr;
-    std::error_code ec;
-    auto older = [&](int n) {
-        std::filesystem::path p = path_;
-        p += "." + std::to_string(n);
-        return p;
-    };
+    Close();
+    auto older = [&](int n) { return std::string(kFileName) + "." + std::to_string(n); };
     if (limits_.olderFiles <= 0) {
-        std::filesystem::remove(path_, ec);
+        unlinkat(dirFd_, kFileName, 0);
     } else {
-        std::filesystem::remove(older(limits_.olderFiles), ec);
+        unlinkat(dirFd_, older(limits_.olderFiles).c_str(), 0);
         for (int n = limits_.olderFiles - 1; n >= 1; --n)
-            std::filesystem::rename(older(n), older(n + 1), ec);
-        std::filesystem::rename(path_, older(1), ec);
+            renameat(dirFd_, older(n).c_str(), dirFd_, older(n + 1).c_str());
+        renameat(dirFd_, kFileName, dirFd_, older(1).c_str());
     }
     Open();
 }
 
 void DialogueTrace::Write(const std::string& record) {
-    if (!file_) return;
+    if (fd_ < 0) return;
     if (size_ > 0 && size_ + record.size() > limits_.fileBytes) {
         Rotate();
-        if (!file_) return;
+        if (fd_ < 0) return;
     }
-    // One write per record, flushed: what went over the line is on disk before the
-    // next exchange, whatever happens to the program after it.
-    if (std::fwrite(record.data(), 1, record.size(), file_) == record.size())
-        size_ += record.size();
-    std::fflush(file_);
+    std::string bytes;
+    if (lost_ > 0) {
+        char head[160];
+        std::snprintf(head, sizeof head, "# %llu lines lost from %.6f to %.6f: ",
+                      static_cast<unsigned long long>(lost_), lostSince_, lostUntil_);
+        bytes = head + lostWhy_ + "\n";
+    }
+    bytes += record;
+    // One write per record: what went over the line is in the file before the next
+    // exchange, whatever happens to the program after it.
+    size_t done = 0;
+    int error = 0;
+    while (done < bytes.size() && error == 0) {
+        const ssize_t n = write(fd_, bytes.data() + done, bytes.size() - done);
+        if (n > 0)
+            done += static_cast<size_t>(n);
+        else if (n == 0 || errno != EINTR)
+            error = n == 0 ? ENOSPC : errno;
+    }
+    if (done == bytes.size()) {
+        size_ += done;
+        if (lost_ > 0 && notice_)
+            notice_("Dialogue trace written again; " + std::to_string(lost_) +
+                    " lines were lost: " + lostWhy_);
+        lost_ = 0;
+        return;
+    }
+    // Never a cut-off line that the next record would be glued to.
+    if (ftruncate(fd_, static_cast<off_t>(size_)) != 0) {
+        // The file cannot even be cut back: stop rather than write on after a torn line.
+        Close();
+        if (notice_) notice_("Dialogue trace stopped: " + path_.string() + " cannot be written");
+        return;
+    }
+    lostUntil_ = MonotonicSeconds();
+    if (lost_++ == 0) {
+        lostSince_ = lostUntil_;
+        lostWhy_ = std::strerror(error);
+        if (notice_) notice_("Dialogue trace is losing lines: " + lostWhy_);
+    }
 }
 
 void DialogueTrace::Record(TraceLink link, char direction, std::string_view bytes,
@@ -167,6 +208,7 @@ std::string TraceQuoted(std::string_view bytes) {
 bool DialogueTrace::Start(const std::filesystem::path& directory, Limits limits) {
     active_.reset();
     auto trace = std::make_unique<DialogueTrace>(directory, limits);
+    problem_ = trace->why_;
     if (!trace->Ok()) return false;
     active_ = std::move(trace);
     return true;
@@ -174,14 +216,10 @@ bool DialogueTrace::Start(const std::filesystem::path& directory, Limits limits)
 
 std::filesystem::path DefaultTraceDirectory() {
     const char* state = std::getenv("XDG_STATE_HOME");
-    std::filesystem::path base;
-    if (state && state[0] == '/') {
-        base = state;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = std::filesystem::path(home && home[0] ? home : "/tmp") / ".local" / "state";
-    }
-    return base / "ZORTorT720";
+    if (state && state[0] == '/') return std::filesystem::path(state) / "ZORTorT720";
+    // Never a folder of /tmp, which anybody could have made first.
+    const std::filesystem::path home = HomeDirectory();
+    return home.empty() ? home : home / ".local" / "state" / "ZORTorT720";
 }
 
 bool TraceWantedByEnvironment() {

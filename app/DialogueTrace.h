@@ -4,9 +4,16 @@
 //
 // Off unless switched on (the main window's context menu, or T720_TRACE=1). While
 // off, a traced line costs one test of a pointer. While on, each record is one
-// write to the file, flushed at once, so a trace survives a crash. The file is
-// bounded: at its size limit it becomes "<name>.1" (the older ones move up by one,
-// the oldest is dropped) and a new file begins.
+// write to the file, so a trace survives a crash. The file is bounded: at its size
+// limit it becomes "<name>.1" (the older ones move up by one, the oldest is
+// dropped) and a new file begins. The file is the user's alone (0600, in a folder
+// of the user's that others cannot write, never reached through a symbolic link).
+//
+// A record that cannot be written whole (a full disk) is cut off again, so the
+// file only ever holds whole records; the first record that gets through again is
+// preceded by how many were lost:
+//
+//   # 212 lines lost from 12346.300000 to 12391.001007: No space left on device
 //
 // A record:
 //
@@ -26,8 +33,8 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -52,7 +59,7 @@ class DialogueTrace {
     DialogueTrace& operator=(const DialogueTrace&) = delete;
 
     // False when the file could not be opened; nothing is recorded then.
-    bool Ok() const { return file_ != nullptr; }
+    bool Ok() const { return fd_ >= 0; }
     const std::filesystem::path& File() const { return path_; }
 
     // One record: `bytes` quoted, then `tail` as it is (may be empty).
@@ -62,26 +69,42 @@ class DialogueTrace {
 
     // The process-wide trace; nullptr while it is off.
     static DialogueTrace* Active() { return active_.get(); }
-    // Switches it on, writing into `directory` (made if missing). False, and off,
-    // when the file cannot be opened there.
+    // Switches it on, writing into `directory` (made 0700 if missing). False, and
+    // off, when the file cannot be opened there; Problem() then says why.
     static bool Start(const std::filesystem::path& directory, Limits limits);
     static bool Start(const std::filesystem::path& directory) { return Start(directory, Limits{}); }
     static void Stop() { active_.reset(); }
+    static const std::string& Problem() { return problem_; }
+
+    // Told once when records begin to be lost, and once when they are written
+    // again (a short note for the operator).
+    static void SetNotice(std::function<void(const std::string&)> notice) {
+        notice_ = std::move(notice);
+    }
 
   private:
     void Open();
     void Rotate();
     void Write(const std::string& record);
+    void Close();
 
     std::filesystem::path path_;
     Limits limits_;
-    std::FILE* file_ = nullptr;
-    uint64_t size_ = 0;
+    int dirFd_ = -1;
+    int fd_ = -1;
+    uint64_t size_ = 0;  // the whole records in the file
+    std::string why_;
+    uint64_t lost_ = 0;                         // records lost since the last one written
+    double lostSince_ = 0.0, lostUntil_ = 0.0;  // when the first and the last were lost
+    std::string lostWhy_;
 
     inline static std::unique_ptr<DialogueTrace> active_;
+    inline static std::string problem_;
+    inline static std::function<void(const std::string&)> notice_;
 };
 
-// Where the trace is written: $XDG_STATE_HOME/ZORTorT720, or ~/.local/state/ZORTorT720.
+// Where the trace is written: $XDG_STATE_HOME/ZORTorT720, or
+// <home>/.local/state/ZORTorT720; empty when the user has no home folder.
 std::filesystem::path DefaultTraceDirectory();
 // True when T720_TRACE is set to anything but "" or "0".
 bool TraceWantedByEnvironment();

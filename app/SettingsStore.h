@@ -12,4 +12,9 @@ inline constexpr const char* kSettingsName = "ZORTorT720";
 
 std::unique_ptr<QSettings> OpenSettingsStore();
 
+// Writes the store to its file, which is this user's alone whatever the umask: the
+// file 0600 and the folders made for it 0700 (its [Ports] decide which device the
+// program opens).
+void SyncPrivately(QSettings& store);
+
 }  // namespace t720

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "app/PrivateFiles.h"
 #include "app/SettingsStore.h"
 
 namespace t720 {
@@ -100,7 +101,7 @@ SettingsFile::SettingsFile(std::unique_ptr<QSettings> store) : store_(std::move(
         // Saving rewrites the file without the lines it could not parse: keep them.
         const QString backup =
             path + ".damaged-" + QDateTime::currentDateTimeUtc().toString("yyyyMMddTHHmmssZ");
-        if (QFile::copy(path, backup))
+        if (CopyPrivately(path, backup))
             note_ = "Settings file was damaged; a copy was kept as " + backup.toStdString();
         else
             note_ =
@@ -157,7 +158,7 @@ bool SettingsFile::Save(const SharedState& s) {
     write("T720Signe", s.SignFlag);
     write("T720Proze", s.ProzStep);
     write("T720COMxincr", s.ComIncr);
-    store_->sync();
+    SyncPrivately(*store_);
     if (store_->status() == QSettings::AccessError) return false;
     // The store reports a write failure only when it met no damage reading the file,
     // so look at the file itself: are the six values in it?

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <vector>
 
+#include "app/PrivateFiles.h"
 #include "linearity/Scan.h"
 
 namespace t720::linearity {
@@ -219,7 +220,7 @@ QString RunRecordFileName(const RunRecord& record) {
 }
 
 RecordSave SaveRunRecord(const QString& directory, const RunRecord& record) {
-    if (!QDir().mkpath(directory))
+    if (!MakeShareableFolder(directory))
         return {{}, "cannot create the directory " + directory.toStdString()};
     // Two runs within the same second, of this program or of another one running
     // beside it, must not overwrite one another: the name is claimed by creating
@@ -234,7 +235,7 @@ RecordSave SaveRunRecord(const QString& directory, const RunRecord& record) {
 
     QSaveFile file(path);
     const std::string text = RunRecordText(record);
-    if (!file.open(QIODevice::WriteOnly) ||
+    if (!file.open(QIODevice::WriteOnly) || !KeepShareable(file) ||
         file.write(text.data(), static_cast<qint64>(text.size())) !=
             static_cast<qint64>(text.size()) ||
         !file.commit()) {

@@ -54,7 +54,8 @@ QString RunRecordDirectory();
 QString RunRecordFileName(const RunRecord& record);
 
 // Writes the record atomically into `directory` (created if need be), never over
-// an existing file. Returns the path written, or the error.
+// an existing file; others may read it, never write it. Returns the path written,
+// or the error.
 struct RecordSave {
     QString path;
     std::string error;

@@ -45,7 +45,7 @@ bool StorePortMap(QSettings& store, const PortMap& map) {
         else
             store.setValue(Key(n), QString::fromStdString(path));
     }
-    store.sync();
+    SyncPrivately(store);
     return store.status() != QSettings::AccessError;
 }
 

@@ -75,5 +75,25 @@ TEST(StoredSettings, SavesTheSixValuesAndKeepsOtherSections) {
     for (const auto& [key, value] : expected) EXPECT_EQ(check.value(key).toString(), value) << key;
 }
 
+// The file decides which device the program opens: under any umask it, the copy of
+// a damaged one and the folders made for them are the user's alone.
+TEST(StoredSettings, TheFileItsFolderAndADamagedCopyAreTheUsersAlone) {
+    QTemporaryDir dir;
+    const test::ScopedUmask open(0);
+    const QString fresh = dir.filePath("new/ZORTorT720.ini");
+    EXPECT_TRUE(
+        SettingsFile(std::make_unique<QSettings>(fresh, QSettings::IniFormat)).Save(SharedState{}));
+    EXPECT_EQ(std::pair(test::Mode(fresh), test::Mode(dir.filePath("new"))), std::pair(0600, 0700));
+
+    const QString damaged = dir.filePath("old/ZORTorT720.ini");
+    ASSERT_TRUE(test::WriteFile(damaged, "[Properties\n\x01=\n"));  // 0666, in a 0777 folder
+    SettingsFile f(std::make_unique<QSettings>(damaged, QSettings::IniFormat));
+    ASSERT_NE(f.Note().find("a copy was kept as "), std::string::npos);
+    EXPECT_EQ(test::Mode(QString::fromStdString(f.Note().substr(f.Note().find(" as ") + 4))), 0600);
+    EXPECT_TRUE(f.Save(SharedState{}));
+    EXPECT_EQ(std::pair(test::Mode(damaged), test::Mode(dir.filePath("old"))),
+              std::pair(0600, 0700));
+}
+
 }  // namespace
 }  // namespace t720

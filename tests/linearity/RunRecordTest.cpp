@@ -52,9 +52,12 @@ constexpr size_t kRow1Line = 8;
 TEST(RunRecord, SavedReadBackBitForBitAndNeverOverwritten) {
     QTemporaryDir dir;
     const RunRecord r = Sample();
+    const t720::test::ScopedUmask open(0);  // others may read a record, never change it
     const RecordSave saved = SaveRunRecord(dir.path() + "/runs", r);
     ASSERT_TRUE(saved.ok()) << saved.error;
     EXPECT_TRUE(saved.path.endsWith("/runs/20240503T140709Z_T720_0815_a.csv"));
+    EXPECT_EQ(std::pair(t720::test::Mode(saved.path), t720::test::Mode(dir.path() + "/runs")),
+              std::pair(0644, 0755));
 
     const RecordParse read = ReadRunRecord(saved.path);
     ASSERT_TRUE(read.record) << read.error;

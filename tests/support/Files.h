@@ -1,6 +1,8 @@
 // Whole files for tests: written with their directory made first, or read back.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -21,5 +23,18 @@ inline QByteArray ReadFile(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
+
+// The permission bits of `path` itself (not of a link's target); -1 when missing.
+inline int Mode(const QString& path) {
+    struct stat st {};
+    return lstat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+}
+
+// A umask for the life of this object, as a careless login script may set it.
+struct ScopedUmask {
+    explicit ScopedUmask(mode_t mask) : old(umask(mask)) {}
+    ~ScopedUmask() { umask(old); }
+    mode_t old;
+};
 
 }  // namespace t720::test
