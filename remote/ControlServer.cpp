@@ -25,12 +25,13 @@ constexpr size_t kMaxInput = 2 * (kMaxLine + 2);
 struct ControlServer::Client {
     int fd = -1;
     std::unique_ptr<QSocketNotifier> reader, writer;
-    std::string in;           // received, not yet served
-    std::string out;          // replies the socket has not yet taken
-    bool discarding = false;  // inside an overlong line: the rest up to its LF is dropped
-    bool busy = false;        // a request handed on and not yet answered
-    bool ended = false;       // the client has closed its side
-    bool serving = false;     // inside Serve: a reply given now needs no deferred Serve
+    std::unique_ptr<QTimer> idle;  // runs while no request is in hand
+    std::string in;                // received, not yet served
+    std::string out;               // replies the socket has not yet taken
+    bool discarding = false;       // inside an overlong line: the rest up to its LF is dropped
+    bool busy = false;             // a request handed on and not yet answered
+    bool ended = false;            // the client has closed its side
+    bool serving = false;          // inside Serve: a reply given now needs no deferred Serve
 };
 
 ControlServer::ControlServer(std::function<void(ClientId, const Request&)> request,
@@ -40,6 +41,8 @@ ControlServer::ControlServer(std::function<void(ClientId, const Request&)> reque
 ControlServer::~ControlServer() {
     for (auto& [id, c] : clients_) ::close(c->fd);
     clients_.clear();
+    for (auto& [key, n] : refused_) ::close(static_cast<int>(n->socket()));
+    refused_.clear();
     listener_.reset();
     if (listenFd_ >= 0) ::close(listenFd_);
     struct stat st {};
@@ -108,9 +111,7 @@ void ControlServer::Accept() {
         }
         if (clients_.size() >= kMaxClients) DropClosed();
         if (clients_.size() >= kMaxClients) {
-            const std::string reply = ErrorReply("too_many_clients", "too many clients connected");
-            (void)!send(fd, reply.data(), reply.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-            ::close(fd);
+            Refuse(fd);
             continue;
         }
         const ClientId id = nextId_++;
@@ -119,12 +120,44 @@ void ControlServer::Accept() {
         c->reader = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
         c->writer = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
         c->writer->setEnabled(false);
+        c->idle = std::make_unique<QTimer>();
+        c->idle->setSingleShot(true);
         QObject::connect(c->reader.get(), &QSocketNotifier::activated, &context_,
                          [this, id] { ReadFrom(id); });
         QObject::connect(c->writer.get(), &QSocketNotifier::activated, &context_,
                          [this, id] { WriteTo(id); });
+        QObject::connect(c->idle.get(), &QTimer::timeout, &context_, [this, id] { Drop(id); });
+        c->idle->start(idleTimeout_);
         clients_.emplace(id, std::move(c));
     }
+}
+
+void ControlServer::Refuse(int fd) {
+    const std::string reply = ErrorReply("too_many_clients", "too many clients connected");
+    (void)!send(fd, reply.data(), reply.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    shutdown(fd, SHUT_WR);
+    // Closed now, with the client's request still unsent or unread, the client would
+    // see its send fail or its connection reset and might never read the refusal.
+    if (refused_.size() >= kMaxClients) {
+        ::close(fd);
+        return;
+    }
+    const ClientId key = nextId_++;
+    auto done = [this, key] {
+        const auto it = refused_.find(key);
+        if (it == refused_.end()) return;
+        const int fd = it->second->socket();
+        char buffer[4096];
+        for (int i = 0; i < 16 && recv(fd, buffer, sizeof buffer, MSG_DONTWAIT) > 0; ++i) {
+        }
+        it->second->setEnabled(false);
+        it->second.release()->deleteLater();  // may be the notifier being delivered
+        refused_.erase(it);
+        ::close(fd);
+    };
+    auto& reader = refused_[key] = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    QObject::connect(reader.get(), &QSocketNotifier::activated, &context_, done);
+    QTimer::singleShot(1000, &context_, done);
 }
 
 void ControlServer::ReadFrom(ClientId id) {
@@ -189,6 +222,7 @@ void ControlServer::Serve(ClientId id) {
             continue;
         }
         c.busy = true;
+        c.idle->stop();
         request_(id, *parsed.request);
         it = clients_.find(id);  // a reply that could not be written drops the client
         if (it == clients_.end()) return;
@@ -204,6 +238,7 @@ void ControlServer::Reply(ClientId id, std::string_view line) {
     if (it == clients_.end()) return;
     Client& c = *it->second;
     c.busy = false;
+    c.idle->start(idleTimeout_);
     if (!Send(c, line)) return Drop(id);
     // The next line is taken up from the event loop, never from inside the caller
     // (which may be in the middle of a supervision pass).
@@ -264,11 +299,13 @@ void ControlServer::Drop(ClientId id) {
     if (it == clients_.end()) return;
     std::unique_ptr<Client> c = std::move(it->second);
     clients_.erase(it);
-    // The notifiers may be the very ones whose signal is being delivered.
+    // The notifiers and the timer may be the very ones whose signal is being delivered.
     for (auto* n : {c->reader.release(), c->writer.release()}) {
         n->setEnabled(false);
         n->deleteLater();
     }
+    c->idle->stop();
+    c->idle.release()->deleteLater();
     ::close(c->fd);
     if (gone_) gone_(id);
 }

@@ -2,13 +2,16 @@
 // from the GUI thread's event loop. Each client is served line by line: a request
 // is handed on, and the client's next line is read only after its reply has been
 // given. Nothing here ever waits: reads and writes are non-blocking, a client that
-// does not read its replies is dropped when its queue is full, and lines, queues
-// and the number of clients are capped. Only processes of this user get in: the
-// directory is 0700 and the peer's uid is checked on every connection.
+// does not read its replies is dropped when its queue is full, one with no request
+// in hand is closed after a minute, and lines, queues and the number of clients
+// are capped. Only processes of this user get in: the directory is 0700 and the
+// peer's uid is checked on every connection.
 #pragma once
 
 #include <QObject>
 #include <QSocketNotifier>
+#include <QTimer>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -28,6 +31,10 @@ class ControlServer {
     static constexpr size_t kMaxClients = 16;
     // Replies a client has not yet read; beyond this it is dropped.
     static constexpr size_t kMaxUnread = 64 * 1024;
+    // A client with no request in hand (none since it connected or since its last
+    // reply) is closed after this, so that silent connections cannot keep the
+    // others out. A wait-connected in progress is a request in hand.
+    static constexpr std::chrono::milliseconds kIdleTimeout{60'000};
 
     // `request` gets every well-formed request and must answer each with exactly
     // one Reply (at once or later); `gone` is told when a client has left or been
@@ -49,9 +56,12 @@ class ControlServer {
     void Reply(ClientId id, std::string_view line);
 
     size_t ClientCount() const { return clients_.size(); }
+    // For tests, which cannot wait a minute.
+    void SetIdleTimeout(std::chrono::milliseconds timeout) { idleTimeout_ = timeout; }
 
   private:
     struct Client;
+    void Refuse(int fd);
     void Accept();
     void ReadFrom(ClientId id);
     void Serve(ClientId id);
@@ -69,6 +79,10 @@ class ControlServer {
     uint64_t socketInode_ = 0;
     std::unique_ptr<QSocketNotifier> listener_;
     std::map<ClientId, std::unique_ptr<Client>> clients_;
+    // Refused connections, kept until their request has come (or a second has
+    // passed), so that the refusal is read instead of a broken connection.
+    std::map<ClientId, std::unique_ptr<QSocketNotifier>> refused_;
+    std::chrono::milliseconds idleTimeout_ = kIdleTimeout;
     ClientId nextId_ = 1;
     QObject context_;  // owns the deferred calls; they die with the server
 };

@@ -5,6 +5,7 @@
 // Exit status: 0 done (a setting accepted by the calibrator), 1 refused or not
 // accepted, 2 wrong arguments, 3 the program cannot be reached or does not answer,
 // 4 what was to be printed could not be written.
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -39,7 +40,8 @@ constexpr const char* kUsage =
     "P is the output in percent of full scale, -100..100 in steps of 10; its sign\n"
     "is the output's sign. --json prints the program's reply as it is.\n";
 
-// A reply that must come within this, however slow the calibrator's line.
+// A reply that must come within this, however slow the calibrator's line
+// ($T720_CTL_PATIENCE seconds instead, for a test stand with a deadline of its own).
 constexpr double kReplyPatience = 10.0;
 constexpr size_t kMaxReply = 64 * 1024;
 
@@ -54,6 +56,16 @@ struct Invocation {
     double patience = kReplyPatience;
 };
 
+// The patience $T720_CTL_PATIENCE asks for; nullopt when it is no number of seconds.
+std::optional<double> ReplyPatience() {
+    const char* text = std::getenv("T720_CTL_PATIENCE");
+    if (text == nullptr || text[0] == '\0') return kReplyPatience;
+    char* end = nullptr;
+    const double seconds = std::strtod(text, &end);
+    if (*end != '\0' || !(seconds > 0 && seconds <= kMaxWaitSeconds)) return std::nullopt;
+    return seconds;
+}
+
 // The request line for the arguments; nullopt (after saying why) when they are wrong.
 std::optional<Invocation> FromArguments(std::vector<std::string> args) {
     Invocation inv;
@@ -66,6 +78,12 @@ std::optional<Invocation> FromArguments(std::vector<std::string> args) {
             std::fprintf(stderr, "t720-ctl: not a single word: \"%s\"\n", a.c_str());
             return std::nullopt;
         }
+    const std::optional<double> patience = ReplyPatience();
+    if (!patience) {
+        std::fprintf(stderr, "t720-ctl: T720_CTL_PATIENCE needs seconds, at most 3600\n");
+        return std::nullopt;
+    }
+    inv.patience = *patience;
     inv.json = std::erase(args, std::string("--json")) > 0;
     if (args.empty()) return std::nullopt;
     const std::string verb = args[0];
@@ -87,7 +105,7 @@ std::optional<Invocation> FromArguments(std::vector<std::string> args) {
         }
     }
     if (verb == "wait-connected" && args.size() == 1) inv.line += " 10";
-    if (verb == "wait-connected") inv.patience = seconds + kReplyPatience;
+    if (verb == "wait-connected") inv.patience = seconds + *patience;
     // What the program would refuse as malformed is a usage error here.
     if (const Parsed p = ParseRequest(inv.line); !p.request) {
         std::fprintf(stderr, "t720-ctl: %s\n", p.error.c_str());
@@ -96,8 +114,9 @@ std::optional<Invocation> FromArguments(std::vector<std::string> args) {
     return inv;
 }
 
-// Sends the line and waits for one reply line, in poll() with the time that is
-// left. The reply, or "" after saying why there is none.
+// Sends the line and waits for one reply line. Every step (connect, send, reply)
+// ends by the deadline `patience` seconds from now. The reply, or "" after saying
+// why there is none.
 std::string Exchange(const std::string& line, double patience, int& status) {
     status = 3;
     const SocketPlace place = DefaultSocketPlace();
@@ -110,34 +129,56 @@ std::string Exchange(const std::string& line, double patience, int& status) {
         Fail(3, "the socket path is too long: " + place.socket);
         return {};
     }
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::duration<double>(patience);
+    auto msLeft = [&] {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        return static_cast<int>(std::max<int64_t>(left.count(), 0));
+    };
+    const std::string within = " within " + JsonNumber(patience) + " s";
+    // A program that does not accept (stopped, say) fills its queue, and a connect
+    // then waits for room: the kernel waits at most SO_SNDTIMEO, then says EAGAIN.
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0 || connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        Fail(3, "the program does not serve " + place.socket + " (" + std::strerror(errno) +
-                    "); is t720 running, with [Remote] Enabled=1?");
+    const int ms = std::max(msLeft(), 1);
+    const timeval limit{ms / 1000, (ms % 1000) * 1000};
+    if (fd < 0 || setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) != 0 ||
+        connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        fcntl(fd, F_SETFL, O_NONBLOCK) != 0) {
+        if (errno == EAGAIN)
+            Fail(3, "the program does not take the connection" + within + " (is it stopped?)");
+        else
+            Fail(3, "the program does not serve " + place.socket + " (" + std::strerror(errno) +
+                        "); is t720 running, with [Remote] Enabled=1?");
         if (fd >= 0) close(fd);
         return {};
     }
+    // A refusal (too many clients) may come with the connection closed at once, so
+    // that the send fails: the reply is read all the same.
     const std::string request = line + "\n";
+    for (size_t sent = 0; sent < request.size();) {
+        const ssize_t n = send(fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
+        pollfd p{fd, POLLOUT, 0};
+        if (n > 0)
+            sent += static_cast<size_t>(n);
+        else if (n == 0 || (errno != EINTR && (errno != EAGAIN || poll(&p, 1, msLeft()) <= 0)))
+            break;
+    }
     std::string reply;
-    if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
-        static_cast<ssize_t>(request.size())) {
-        using Clock = std::chrono::steady_clock;
-        const auto deadline = Clock::now() + std::chrono::duration<double>(patience);
-        char buffer[4096];
-        while (reply.find('\n') == std::string::npos && reply.size() < kMaxReply) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            pollfd p{fd, POLLIN, 0};
-            if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count()) + 1) <= 0) break;
-            const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
-            if (n <= 0) break;
-            reply.append(buffer, static_cast<size_t>(n));
-        }
+    char buffer[4096];
+    while (reply.find('\n') == std::string::npos && reply.size() < kMaxReply) {
+        pollfd p{fd, POLLIN, 0};
+        const int left = msLeft();
+        if (left <= 0 || poll(&p, 1, left) <= 0) break;
+        const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n <= 0) break;
+        reply.append(buffer, static_cast<size_t>(n));
     }
     close(fd);
     const size_t lf = reply.find('\n');
     if (lf == std::string::npos) {
-        Fail(3, "no reply from the program");
+        Fail(3, "no reply from the program" + (msLeft() <= 0 ? within : std::string()));
         return {};
     }
     status = 0;
