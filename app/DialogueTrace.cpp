@@ -215,11 +215,7 @@ bool DialogueTrace::Start(const std::filesystem::path& directory, Limits limits)
 }
 
 std::filesystem::path DefaultTraceDirectory() {
-    const char* state = std::getenv("XDG_STATE_HOME");
-    if (state && state[0] == '/') return std::filesystem::path(state) / "ZORTorT720";
-    // Never a folder of /tmp, which anybody could have made first.
-    const std::filesystem::path home = HomeDirectory();
-    return home.empty() ? home : home / ".local" / "state" / "ZORTorT720";
+    return StateDirectory();
 }
 
 bool TraceWantedByEnvironment() {

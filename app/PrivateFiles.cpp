@@ -29,6 +29,14 @@ std::filesystem::path HomeDirectory() {
     return found->pw_dir;
 }
 
+std::filesystem::path StateDirectory() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state && state[0] == '/') return std::filesystem::path(state) / "ZORTorT720";
+    // Never a folder of /tmp, which anybody could have made first.
+    const std::filesystem::path home = HomeDirectory();
+    return home.empty() ? home : home / ".local" / "state" / "ZORTorT720";
+}
+
 std::string MakeFolders(const std::filesystem::path& dir, mode_t mode) {
     if (dir.empty()) return "no folder";
     // Top down, each missing one made by us with `mode`: never the 0777 that

@@ -19,6 +19,11 @@ namespace t720 {
 // database gives for this uid; empty when there is none. Never a shared folder.
 std::filesystem::path HomeDirectory();
 
+// The program's per-user state folder (the dialogue trace, the fallback instance
+// lock): $XDG_STATE_HOME/ZORTorT720, or <home>/.local/state/ZORTorT720; empty
+// when the user has no home folder.
+std::filesystem::path StateDirectory();
+
 // Makes `dir` and the folders above it that are missing, each with `mode` at most
 // (the umask may take more away, never add). "" when `dir` is a folder afterwards,
 // else why not.

@@ -411,7 +411,7 @@ void frmTor720::SwitchTrace(bool on) {
     } else if (DialogueTrace::Start(DefaultTraceDirectory())) {
         panel_.SetNote("Dialogue trace: " + DialogueTrace::Active()->File().string());
     } else {
-        panel_.SetNote("Dialogue trace cannot be written to " + DefaultTraceDirectory().string());
+        panel_.SetNote("Dialogue trace cannot be written: " + DialogueTrace::Problem());
         const QSignalBlocker block(traceAction);
         traceAction->setChecked(false);
     }

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "app/DialogueTrace.h"
+
 namespace t720 {
 
 Program::Program(Clock& clock)
@@ -26,9 +28,18 @@ Program::Program(Clock& clock)
             std::fprintf(stderr, "t720: the settings could not be saved to %s\n",
                          qPrintable(settings_.Path()));
     });
+    DialogueTrace::SetNotice([this](const std::string& note) { panel_.SetNote(note); });
 }
 
-Program::~Program() = default;
+Program::~Program() {
+    DialogueTrace::SetNotice({});
+}
+
+void Program::Tell(const std::string& note) {
+    const std::string& shown = panel_.Model().statusNote;
+    panel_.SetNote(shown.empty() ? note : shown + "; " + note);
+    window_.Render();
+}
 
 void Program::Start(const std::string& commandLine) {
     panel_.Startup(settings_, commandLine);
@@ -52,6 +63,7 @@ void Program::StartRemote() {
     supervisor_.SetPassObserver([this](bool polled) { remote_->PassSeen(polled); });
     if (const std::string why = remote_->Start(remote::DefaultSocketPlace()); !why.empty()) {
         std::fprintf(stderr, "t720: remote control is off: %s\n", why.c_str());
+        Tell("Remote control is off: " + why);
         supervisor_.SetPassObserver({});
         remote_.reset();
     }

@@ -53,6 +53,9 @@ class Program {
     // Why the operator's panel is out of use now, so that a remote set is refused
     // ("" while it is in use).
     std::string RemoteRefusal();
+    // A note in the status bar beside those already there, where a user who
+    // started the program from the menu (and sees no stderr) reads it.
+    void Tell(const std::string& note);
 
   private:
     void StartRemote();

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "app/DialogueTrace.h"
 #include "app/SettingsStore.h"
@@ -35,18 +36,23 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ZORTorT720"));
     QApplication::setOrganizationName(QStringLiteral("ZORTorT720"));
+    std::string traceProblem;
     if (t720::TraceWantedByEnvironment() &&
-        !t720::DialogueTrace::Start(t720::DefaultTraceDirectory()))
-        std::fprintf(stderr, "t720: the dialogue trace cannot be written to %s\n",
-                     t720::DefaultTraceDirectory().c_str());
+        !t720::DialogueTrace::Start(t720::DefaultTraceDirectory())) {
+        traceProblem = "Dialogue trace cannot be written: " + t720::DialogueTrace::Problem();
+        std::fprintf(stderr, "t720: %s\n", traceProblem.c_str());
+    }
 
     const t720::InstanceLock instance(t720::remote::DefaultSocketPlace().dir);
     if (instance.OtherCopyRunning() && !t720::StartBesideOtherCopy()) return 0;
+    if (!instance.Problem().empty()) std::fprintf(stderr, "t720: %s\n", instance.Problem().c_str());
 
     t720::Program program;
     // The switches are searched in the text that follows the program name.
     QStringList args = QApplication::arguments();
     args.removeFirst();
     program.Start(args.join(u' ').toStdString());
+    for (const std::string& note : {traceProblem, instance.Problem()})
+        if (!note.empty()) program.Tell(note);
     return app.exec();
 }

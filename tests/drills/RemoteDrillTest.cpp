@@ -4,7 +4,10 @@
 // and t720-ctl itself.
 #include <gmock/gmock.h>
 #include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +15,7 @@
 #include <map>
 #include <tuple>
 
+#include "app/DialogueTrace.h"
 #include "remote/SocketPlace.h"
 #include "tests/drills/FaultDrill.h"
 
@@ -190,6 +194,32 @@ TEST_F(RemoteDrill, CtlExitStatusTellsAcceptedRefusedAndUnreachable) {
     StartProgram();
     EXPECT_EQ(program->Remote(), nullptr);
     EXPECT_EQ(Ctl({"status"}).first, 3);
+}
+
+// A socket folder that others could have taken turns remote control off, and a
+// trace that loses lines to a full disk: a user who started the program from the
+// menu, and sees no stderr, reads both in the status bar.
+TEST_F(RemoteDrill, ARefusedSocketFolderAndLostTraceLinesAreToldInTheWindow) {
+    const std::string folder = remote::DefaultSocketPlace().dir;
+    ASSERT_EQ(remote::CheckPrivateDir(folder, true), "");
+    ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
+    ASSERT_NO_FATAL_FAILURE(StartOnUsb());
+    chmod(folder.c_str(), 0700);
+    EXPECT_EQ(program->Remote(), nullptr);
+    EXPECT_EQ(Model().statusNote,
+              "Remote control is off: " + folder + " is open to other users (mode should be 0700)");
+
+    ASSERT_TRUE(DialogueTrace::Start(dir.path().toStdString()));
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit full{0, limit.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &full);
+    RunUntilCalibratorLines(2);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    DialogueTrace::Stop();
+    EXPECT_EQ(program->Window().statusPanel2->text().toStdString(),
+              "Dialogue trace is losing lines: File too large");
 }
 
 }  // namespace
