@@ -1,5 +1,10 @@
 #include "sim/BenchServer.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <stdexcept>
 
 namespace t720::sim {
@@ -7,6 +12,18 @@ namespace t720::sim {
 std::string DefaultUsbSocketPath() {
     char path[sizeof(sockaddr_un{}.sun_path)];
     return usbwire::DefaultSocketPath(path, sizeof path) ? std::string(path) : std::string();
+}
+
+std::string MakePrivateSocketFolder(const std::string& socketPath) {
+    const std::string dir = std::filesystem::path(socketPath).parent_path();
+    if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
+        return dir + " cannot be made: " + std::strerror(errno);
+    struct stat st {};
+    if (lstat(dir.c_str(), &st) != 0) return dir + ": " + std::strerror(errno);
+    if (!S_ISDIR(st.st_mode)) return dir + " is not a directory";
+    if (st.st_uid != getuid()) return dir + " belongs to another user";
+    if ((st.st_mode & 077) != 0) return dir + " is open to other users (mode should be 0700)";
+    return {};
 }
 
 BenchServer::BenchServer(BenchOptions options)

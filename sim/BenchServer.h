@@ -40,9 +40,13 @@ struct BenchOptions {
 };
 
 // The per-user socket path of the USB endpoint when none is named (the stand-in
-// library's default too): $XDG_RUNTIME_DIR/t720-bench.sock, else
-// /tmp/t720-bench-<uid>.sock. "" when it would not fit a socket address.
+// library's default too): $XDG_RUNTIME_DIR/t720-bench/usb.sock, else
+// /tmp/t720-bench-<uid>/usb.sock. "" when it would not fit a socket address.
 std::string DefaultUsbSocketPath();
+// Makes the folder of `socketPath` (mode 0700) if it is missing, and checks that it
+// is this user's alone, so that no other user's bench can sit at the path. "" when
+// it is, else why not.
+std::string MakePrivateSocketFolder(const std::string& socketPath);
 
 class BenchServer {
   public:

@@ -259,15 +259,16 @@ inline bool Decode(const uint8_t* payload, size_t size, DeviceInfoReply& m) {
 
 // --- Where the bench listens ---
 
-// The per-user socket path both sides use when none is named:
-// $XDG_RUNTIME_DIR/t720-bench.sock, else /tmp/t720-bench-<uid>.sock. Writes it into
-// `out` (room bytes); false when it does not fit a socket address.
+// The per-user socket path both sides use when none is named, in a folder of mode
+// 0700 that the bench makes: $XDG_RUNTIME_DIR/t720-bench/usb.sock, else
+// /tmp/t720-bench-<uid>/usb.sock. Writes it into `out` (room bytes); false when it
+// does not fit a socket address.
 inline bool DefaultSocketPath(char* out, size_t room) {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const int n =
-        runtime != nullptr && runtime[0] != '\0'
-            ? std::snprintf(out, room, "%s/t720-bench.sock", runtime)
-            : std::snprintf(out, room, "/tmp/t720-bench-%u.sock", static_cast<unsigned>(getuid()));
+    const int n = runtime != nullptr && runtime[0] != '\0'
+                      ? std::snprintf(out, room, "%s/t720-bench/usb.sock", runtime)
+                      : std::snprintf(out, room, "/tmp/t720-bench-%u/usb.sock",
+                                      static_cast<unsigned>(getuid()));
     return n > 0 && static_cast<size_t>(n) < room &&
            static_cast<size_t>(n) < sizeof(sockaddr_un{}.sun_path);
 }

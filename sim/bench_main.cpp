@@ -35,7 +35,8 @@ Serves one simulated T720 calibrator, reachable two ways:
   --socket PATH        on the local socket PATH, for the stand-in USB library
                        (build/bin/libzorusbcal.so), which connects to the path in
                        T720_BENCH_SOCKET, or to the per-user default:
-                       $XDG_RUNTIME_DIR/t720-bench.sock, else /tmp/t720-bench-<uid>.sock
+                       $XDG_RUNTIME_DIR/t720-bench/usb.sock, else
+                       /tmp/t720-bench-<uid>/usb.sock, in a folder of mode 0700
   --usb                the same on the per-user default path
 At least one of them is required. A stale socket file is replaced; a socket that
 another bench serves is left alone. Runs until SIGINT or SIGTERM, then removes
@@ -353,6 +354,14 @@ std::string DescribeDmmFaults(const BenchOptions& o) {
 
 int main(int argc, char** argv) {
     const BenchOptions options = ParseOptions(argc, argv);
+    // The default socket's folder is this user's alone, as the program's control
+    // socket's is: no other user's bench may sit where the stand-in looks.
+    if (options.usbSocket == t720::sim::DefaultUsbSocketPath())
+        if (const std::string why = t720::sim::MakePrivateSocketFolder(options.usbSocket);
+            !why.empty()) {
+            std::cerr << "t720-bench: " << why << '\n';
+            return 1;
+        }
 
     // The signals arrive as readable data on the loop, not in a handler. A shell
     // starts background jobs with SIGINT ignored, and an ignored signal never

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -55,6 +57,35 @@ TEST(BenchProgram, ServesTheDemoAndEndsCleanlyOnSigterm) {
     EXPECT_EQ(bench.Wait(), 0);
     for (const std::string& path : {socket, link, dmmLink})
         EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(path))) << path;
+}
+
+// Another user's bench is never the one the stand-in talks to: its folder at the
+// default path is refused, and at a path that it took first the stand-in sees
+// whose bench answers and hangs up.
+TEST(BenchProgram, AnotherUsersBenchIsNeverTalkedTo) {
+    if (getuid() != 0) GTEST_SKIP() << "a process of another user can be made only as root";
+    test::TempDir dir;
+    const std::string theirs = dir / "t720-bench";
+    ASSERT_EQ(mkdir(theirs.c_str(), 0700), 0);
+    ASSERT_EQ(chown(theirs.c_str(), 65534, 65534), 0);
+    ChildProcess refused({t720::test::BuiltProgram("t720-bench"),
+                          {"--usb"},
+                          {{"XDG_RUNTIME_DIR", dir.path().toStdString()}}});
+    EXPECT_EQ(refused.ReadAll(), "t720-bench: " + theirs + " belongs to another user\n");
+    EXPECT_EQ(refused.Wait(), 1);
+
+    chmod(dir.path().toLocal8Bit(), 0711);
+    const std::string socket = theirs + "/usb.sock";
+    ChildProcess bench({"/usr/bin/setpriv",
+                        {"--reuid=65534", "--regid=65534", "--clear-groups",
+                         t720::test::BuiltProgram("t720-bench"), "--socket", socket}});
+    ASSERT_NE(bench.ReadUntil("faults:"), "") << bench.Output();
+    ChildProcess probe({T720_STANDIN_PROBE,
+                        {t720::test::BuiltProgram("libzorusbcal.so")},
+                        {{"T720_BENCH_SOCKET", socket}}});
+    const std::string found = probe.ReadAll();
+    EXPECT_EQ(probe.Wait(), 1) << found;
+    EXPECT_NE(found.find("info -2 serial \"\""), std::string::npos) << found;
 }
 
 }  // namespace
