@@ -1,5 +1,6 @@
 #include "linearity/ReportWriter.h"
 
+#include "app/PrivateFiles.h"
 #include "linearity/RunHistory.h"
 #include "link/NumberText.h"
 
@@ -459,7 +460,7 @@ bool LetterPaper() {
 std::string WriteReportPdf(const ReportContent& report, const QString& path) {
     if (std::string why = FolderOf(path); !why.empty()) return why;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return FileError(file);
+    if (!file.open(QIODevice::WriteOnly) || !KeepShareable(file)) return FileError(file);
     std::string drawn;
     {
         QPdfWriter writer(&file);
@@ -484,7 +485,7 @@ std::string WritePlotFile(const ReportRun& run, const QString& path) {
         return "a plot file ends in .svg or .png";
     if (std::string why = FolderOf(path); !why.empty()) return why;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return FileError(file);
+    if (!file.open(QIODevice::WriteOnly) || !KeepShareable(file)) return FileError(file);
     const QSize size(800, 600);
     const Fonts fonts;
     const std::string title = "T720 " + run.record.serialNumber + ", " +

@@ -1,5 +1,6 @@
 #include "linearity/RunNotes.h"
 
+#include "app/PrivateFiles.h"
 #include "linearity/Shunts.h"
 
 #include <QFile>
@@ -178,7 +179,7 @@ NotesParse ReadRunNotes(const QString& recordPath) {
 std::string SaveRunNotes(const QString& recordPath, const RunNotes& notes) {
     QSaveFile file(RunNotesPath(recordPath));
     const std::string text = RunNotesText(notes);
-    if (!file.open(QIODevice::WriteOnly) ||
+    if (!file.open(QIODevice::WriteOnly) || !KeepShareable(file) ||
         file.write(text.data(), static_cast<qint64>(text.size())) !=
             static_cast<qint64>(text.size()) ||
         !file.commit())
