@@ -11,8 +11,12 @@
 namespace t720 {
 
 std::unique_ptr<QSettings> OpenSettingsStore() {
-    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, kSettingsName,
-                                       kSettingsName);
+    auto store = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                             kSettingsName, kSettingsName);
+    // Asked whether it can write, the store makes the missing folders as the umask
+    // says: make them first, for this user alone.
+    MakeFolders(QFile::encodeName(QFileInfo(store->fileName()).path()).toStdString(), 0700);
+    return store;
 }
 
 void SyncPrivately(QSettings& store) {

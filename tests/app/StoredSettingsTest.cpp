@@ -80,6 +80,9 @@ TEST(StoredSettings, SavesTheSixValuesAndKeepsOtherSections) {
 TEST(StoredSettings, TheFileItsFolderAndADamagedCopyAreTheUsersAlone) {
     QTemporaryDir dir;
     const test::ScopedUmask open(0);
+    const QString folder = QFileInfo(SettingsFile().Path()).path();  // the user's own store
+    EXPECT_EQ(std::pair(test::Mode(folder), test::Mode(QFileInfo(folder).path())),
+              std::pair(0700, 0700));
     const QString fresh = dir.filePath("new/ZORTorT720.ini");
     EXPECT_TRUE(
         SettingsFile(std::make_unique<QSettings>(fresh, QSettings::IniFormat)).Save(SharedState{}));
