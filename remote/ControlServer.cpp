@@ -25,13 +25,14 @@ constexpr size_t kMaxInput = 2 * (kMaxLine + 2);
 struct ControlServer::Client {
     int fd = -1;
     std::unique_ptr<QSocketNotifier> reader, writer;
+    std::string in;           // received, not yet served
+    std::string out;          // replies the socket has not yet taken
+    bool discarding = false;  // inside an overlong line: the rest up to its LF is dropped
+    bool busy = false;        // a request handed on and not yet answered
+    bool ended = false;       // the client has closed its side
+    bool serving = false;     // inside Serve: a reply given now needs no deferred Serve
+
     std::unique_ptr<QTimer> idle;  // runs while no request is in hand
-    std::string in;                // received, not yet served
-    std::string out;               // replies the socket has not yet taken
-    bool discarding = false;       // inside an overlong line: the rest up to its LF is dropped
-    bool busy = false;             // a request handed on and not yet answered
-    bool ended = false;            // the client has closed its side
-    bool serving = false;          // inside Serve: a reply given now needs no deferred Serve
 };
 
 ControlServer::ControlServer(std::function<void(ClientId, const Request&)> request,
