@@ -49,37 +49,49 @@ void Calibrator::DeviceClear() {
     }
 }
 
-int Calibrator::CleanRelays() {
+std::string RelayCleaning::Note() const {
+    if (failed == 0 && notSent == 0) return {};
+    std::string note = "Relay cleaning: " + std::to_string(failed) + " of 100 commands failed";
+    if (notSent > 0)
+        note += ", " + std::to_string(notSent) + " not sent: the calibrator stopped answering";
+    return note;
+}
+
+RelayCleaning Calibrator::CleanRelays() {
     // The library answers into the buffer it is given, so every call gets a fresh
     // copy of the pattern built once here.
     const std::string pattern = K1TPatternText(s_.RelayByte);
     int32_t count = 0;
-    int failures = 0;
+    RelayCleaning outcome;
     int made = 0;
-    bool lastFailed = false;
+    int failedInRow = 0;
     const double start = clock_.Now();
     auto call = [&](std::string_view text) {
         std::string command(text);
         const auto result = library_.CalCommand(0, s_.DeviceId, command, count);
-        lastFailed = !result || *result != 0;
-        failures += lastFailed ? 1 : 0;
+        const bool failed = !result || *result != 0;
+        outcome.failed += failed ? 1 : 0;
+        failedInRow = failed ? failedInRow + 1 : 0;
         ++made;
         Wait(0.02f, clock_);
     };
     // A calibrator that stopped answering makes each call wait out the library's
     // own time-out (a second or more): once the sequence has taken well over its
-    // 2 s and calls still fail, the rest are counted as failed without being
-    // made, so the window is not held for minutes. A slow line that answers, and
-    // calls that fail at once, still get all 100 calls.
+    // 2 s and the last calls all failed, the rest are not sent, so the window is
+    // not held for minutes. A slow line that answers, with a failure now and then,
+    // and calls that fail at once, still get all 100 calls.
     for (int i = 0; i < 50; ++i) {
-        if (lastFailed && clock_.Now() - start > kRelayCleaningPatience) break;
+        if (failedInRow >= kRelayCleaningFailuresInRow &&
+            clock_.Now() - start > kRelayCleaningPatience)
+            break;
         // Each pattern call starts from count 0; the all-off call after it gets
         // whatever the library left in the same variable.
         count = 0;
         call(pattern);
         call(kRelaysAllOff);
     }
-    return failures + (100 - made);
+    outcome.notSent = 100 - made;
+    return outcome;
 }
 
 bool Calibrator::InitialiseLibrary() {

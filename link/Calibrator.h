@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "app/Clock.h"
 #include "app/SharedState.h"
@@ -12,6 +13,16 @@
 #include "link/UsbCalLibrary.h"
 
 namespace t720 {
+
+// How a relay-cleaning sequence went: of its 100 calls, those that could not be
+// made or reported failure, and those not sent because the calibrator had stopped
+// answering.
+struct RelayCleaning {
+    int failed = 0;
+    int notSent = 0;
+    // The operator's note; "" when every call went through.
+    std::string Note() const;
+};
 
 class Calibrator {
   public:
@@ -29,11 +40,12 @@ class Calibrator {
     void DeviceClear();
 
     // 50 × (relay pattern, pause 0.02 s, all relays off, pause 0.02 s) through the
-    // library, device 0, whatever the link. Returns how many of the 100 calls could
-    // not be made or reported failure. Calls that still fail after
-    // kRelayCleaningPatience seconds end the sequence early.
-    int CleanRelays();
+    // library, device 0, whatever the link. A calibrator that has stopped answering
+    // (kRelayCleaningFailuresInRow failed calls in a row once kRelayCleaningPatience
+    // seconds have gone) ends the sequence early, after an all-off call.
+    RelayCleaning CleanRelays();
     static constexpr double kRelayCleaningPatience = 5.0;
+    static constexpr int kRelayCleaningFailuresInRow = 3;
 
     // The library's initialisation call CalCommand(-1, "", "", 0). False when the
     // call cannot be made at all (library file or entry point missing).

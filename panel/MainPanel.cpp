@@ -275,11 +275,9 @@ void MainPanel::CommandspClick() {
 void MainPanel::RelRefClick() {
     m_.RelRef.back = kYellow;
     Repaint();  // the colour shows before the sequence holds the window for 2 s
-    const int failed = cal_.CleanRelays();
+    const RelayCleaning outcome = cal_.CleanRelays();
     m_.RelRef.back = kSys3DLight;
-    m_.statusNote = failed == 0
-                        ? std::string()
-                        : "Relay cleaning: " + std::to_string(failed) + " of 100 commands failed";
+    m_.statusNote = outcome.Note();
 }
 
 void MainPanel::StatusBarClick() {

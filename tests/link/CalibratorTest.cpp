@@ -128,7 +128,7 @@ TEST_F(CalibratorTest, RelayCleaningAlternatesPatternAndAllOffWithPauses) {
     s.RelayByte = {255, 1, 0, 0};
     lib.answer = [](const FakeUsbLibrary::Call&) { return FakeUsbLibrary::Answer{0, "0", 1}; };
     const double start = clock.Now();
-    EXPECT_EQ(cal.CleanRelays(), 0);
+    EXPECT_EQ(cal.CleanRelays().Note(), "");
     ASSERT_EQ(lib.calls.size(), 100u);
     for (size_t i = 0; i < lib.calls.size(); ++i) {
         EXPECT_EQ(lib.calls[i].device, 0);
@@ -142,16 +142,21 @@ TEST_F(CalibratorTest, RelayCleaningAlternatesPatternAndAllOffWithPauses) {
     for (double d : clock.sleeps) EXPECT_NEAR(d, 0.02, 1e-6);
     EXPECT_NEAR(clock.Now() - start, 2.0, 1e-6);
 
-    // A slow line that answers gets every call; one that stopped answering (each
-    // call waiting a second for nothing) is given up once 5 s have gone.
+    // A slow line gets every call, one transient failure past 5 s included; one that
+    // stopped answering (each call waiting a second for nothing) is given up after
+    // failures in a row past 5 s, with the relays left off.
     for (const bool answers : {true, false}) {
         lib.calls.clear();
         lib.answer = [&, answers](const FakeUsbLibrary::Call&) {
             clock.Advance(answers ? 0.1 : 1.0);
-            return FakeUsbLibrary::Answer{answers ? 0 : -1, "", 0};
+            return FakeUsbLibrary::Answer{answers && lib.calls.size() != 60 ? 0 : -1, "", 0};
         };
-        EXPECT_EQ(cal.CleanRelays(), answers ? 0 : 100);
-        EXPECT_EQ(lib.calls.size(), answers ? 100u : 6u);  // the sixth call ends at 6.1 s
+        EXPECT_EQ(cal.CleanRelays().Note(),
+                  answers ? "Relay cleaning: 1 of 100 commands failed"
+                          : "Relay cleaning: 6 of 100 commands failed, 94 not sent: the "
+                            "calibrator stopped answering");
+        EXPECT_EQ(lib.calls.size(), answers ? 100u : 6u);
+        EXPECT_EQ(lib.calls.back().command, "K1T 0,0,0,0");
     }
 }
 
