@@ -35,7 +35,7 @@ void DmmLink::WriteLineHP(std::string_view cmd) {
 }
 
 std::string DmmLink::ReadLineHP() {
-    return ReadLine(port_, clock_, kDmmTimeout, TraceLink::Dmm);
+    return ReadLine(port_, clock_, kDmmTimeout, TraceLink::Dmm, &received_);
 }
 
 std::string DmmLink::ReadHP(std::string_view cmd) {

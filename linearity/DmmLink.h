@@ -30,6 +30,8 @@ class DmmLink {
     std::string ReadLineHP();
     // WriteLineHP, then ReadLineHP.
     std::string ReadHP(std::string_view cmd);
+    // The last answer line as the DMM sent it, its decimal point as it came.
+    const std::string& LastReceived() const { return received_; }
 
     bool IsOpen() const { return port_.PortOpen(); }
     // Why InitHP could not open the line ("" when unknown).
@@ -38,6 +40,7 @@ class DmmLink {
   private:
     SerialPort& port_;
     Clock& clock_;
+    std::string received_;
 };
 
 }  // namespace t720

@@ -5,6 +5,7 @@
 #include "linearity/RunsFolder.h"
 #include "linearity/ScanGrid.h"
 #include "linearity/TapSequence.h"
+#include "link/LineTransport.h"
 #include "link/NumberText.h"
 #include "link/PortMapping.h"
 #include "link/PortProblem.h"
@@ -79,21 +80,23 @@ std::string QuoteOutsideText(std::string_view answer) {
     return out;
 }
 
-DmmReading ParseDmmReading(std::string_view answer, int row) {
-    const bool blank = answer.find_first_not_of(" \r\n") == std::string_view::npos;
+DmmReading ParseDmmReading(std::string_view received, int row) {
+    const std::string quoted = "\"" + QuoteOutsideText(received) + "\"";
+    const bool blank = received.find_first_not_of(" \r\n") == std::string_view::npos;
     if (blank) return {std::nullopt, kAbandoned + ("no answer from the DMM in " + RowText(row))};
-    // Without its line feed the answer was cut off by the time-out: "+1,0" of
+    // Without its line feed the answer was cut off by the time-out: "+1.0" of
     // "+1.00012345E-01" would read as a plausible but wrong number.
-    if (answer.find('\n') == std::string_view::npos)
-        return {std::nullopt, kAbandoned + ("incomplete answer \"" + QuoteOutsideText(answer) +
-                                            "\" from the DMM in " + RowText(row))};
-    const std::optional<double> value = ParseDecimalComma(answer);
-    if (!value)
-        return {std::nullopt, kAbandoned + ("the DMM answered \"" + QuoteOutsideText(answer) +
-                                            "\" in " + RowText(row))};
+    if (received.find('\n') == std::string_view::npos)
+        return {std::nullopt,
+                kAbandoned + ("incomplete answer " + quoted + " from the DMM in " + RowText(row))};
+    const std::optional<double> value = ParseDecimalComma(WithDecimalComma(std::string(received)));
+    const std::string answered =
+        kAbandoned + ("the DMM answered " + quoted + " in " + RowText(row));
+    if (!value) return {std::nullopt, answered};
+    if (std::fabs(std::fabs(*value) - kDmmOverload) <= kDmmOverload * 1e-6)
+        return {std::nullopt, answered + ": an overload"};
     if (!(std::fabs(*value) <= kDmmReadingLimit))
-        return {std::nullopt, kAbandoned + ("the DMM answered \"" + QuoteOutsideText(answer) +
-                                            "\" in " + RowText(row) + ", beyond the 1 V range")};
+        return {std::nullopt, answered + ", beyond the 1 V range"};
     return {value, {}};
 }
 
@@ -132,7 +135,10 @@ ScanResult Scan(LinearityState& state, const ScanContext& ctx) {
         ctx.library.CalCommand(0, shared.DeviceId, command, count);
 
         Wait(kSettleBeforeFirstReading, ctx.clock);
-        const DmmReading first = ParseDmmReading(ctx.dmm.ReadHP(kMeasureCommand), row);
+        // The reading is taken from the answer as it came, so that a message quotes
+        // it exactly; ReadHP's text only differs by its decimal comma.
+        ctx.dmm.ReadHP(kMeasureCommand);
+        const DmmReading first = ParseDmmReading(ctx.dmm.LastReceived(), row);
         if (!first.value) {
             ctx.dmm.LocalHP();
             return Abandon(state, shared, host, first.fault);
@@ -141,7 +147,8 @@ ScanResult Scan(LinearityState& state, const ScanContext& ctx) {
 
         Wait(kSettleBeforeSecondReading, ctx.clock);
         state.controls.Results.Select(row, 2);
-        const DmmReading second = ParseDmmReading(ctx.dmm.ReadHP(kMeasureCommand), row);
+        ctx.dmm.ReadHP(kMeasureCommand);
+        const DmmReading second = ParseDmmReading(ctx.dmm.LastReceived(), row);
         if (!second.value) {
             ctx.dmm.LocalHP();
             return Abandon(state, shared, host, second.fault);

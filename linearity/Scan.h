@@ -28,8 +28,10 @@ inline constexpr float kSettleBeforeSecondReading = 0.7f;
 inline constexpr size_t kQuotedAnswerMax = 40;
 
 // The DMM measures on its 1 V range, which reads at most 120 % of it; anything
-// beyond (an overload answers +9.9E+37) is no voltage across divider taps.
+// beyond is no voltage across divider taps.
 inline constexpr double kDmmReadingLimit = 1.2;
+// What the DMM answers, with its sign, for an input beyond its range.
+inline constexpr double kDmmOverload = 9.9e37;
 
 struct ScanContext {
     SharedState& shared;  // DeviceId (in/out for the library), StopRequest
@@ -68,14 +70,15 @@ std::string DmmPortText();
 // kQuotedAnswerMax characters ("..." marks a cut).
 std::string QuoteOutsideText(std::string_view answer);
 
-// The reading in a DMM answer: a whole line (ended by LF) holding one number within
-// ±kDmmReadingLimit volts. nullopt with the operator's message (naming `row` and
-// the answer) otherwise.
+// The reading in a DMM answer as it came over the line: a whole line (ended by LF)
+// holding one number within ±kDmmReadingLimit volts, read the way the line reader
+// hands it on (decimal comma). nullopt with the operator's message otherwise, which
+// names `row` and quotes the answer as the DMM sent it.
 struct DmmReading {
     std::optional<double> value;
     std::string fault;
 };
-DmmReading ParseDmmReading(std::string_view answer, int row);
+DmmReading ParseDmmReading(std::string_view received, int row);
 
 // The whole run. The DMM is returned to local mode whatever happens after it was
 // opened. A DMM fault abandons the run: the cells stay as far as written, the

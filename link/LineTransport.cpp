@@ -15,7 +15,14 @@ void WriteLine(SerialPort& port, std::string_view cmd, TraceLink link) {
     port.Output(line);
 }
 
-std::string ReadLine(SerialPort& port, Clock& clock, float timeoutSeconds, TraceLink link) {
+std::string WithDecimalComma(std::string text) {
+    const size_t point = text.find('.');
+    if (point != std::string::npos) text[point] = ',';
+    return text;
+}
+
+std::string ReadLine(SerialPort& port, Clock& clock, float timeoutSeconds, TraceLink link,
+                     std::string* received) {
     const double deadline = clock.Now() + static_cast<double>(timeoutSeconds);
     std::string buffer;
     bool sawLineFeed = false;
@@ -50,9 +57,8 @@ std::string ReadLine(SerialPort& port, Clock& clock, float timeoutSeconds, Trace
         if (*end) tail += tail.empty() ? end : std::string(", ") + end;
         TraceReceived(link, buffer, tail);
     }
-    const size_t point = buffer.find('.');
-    if (point != std::string::npos) buffer[point] = ',';
-    return buffer;
+    if (received) *received = buffer;
+    return WithDecimalComma(std::move(buffer));
 }
 
 void WriteLineCom(SerialPort& port, std::string_view cmd) {

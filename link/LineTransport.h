@@ -27,9 +27,13 @@ void WriteLine(SerialPort& port, std::string_view cmd, TraceLink link);
 // sleeping in the kernel while nothing arrives. Everything read is returned,
 // including the CR LF and anything that came behind the line feed in the same read;
 // on a time-out the partial or empty text. NUL bytes are dropped, and the first "."
-// becomes "," (the devices' decimal point handed on as a decimal comma). A closed
-// port gives "" at once.
-std::string ReadLine(SerialPort& port, Clock& clock, float timeoutSeconds, TraceLink link);
+// becomes "," (the devices' decimal point handed on as a decimal comma); `received`,
+// when given, gets the text before that. A closed port gives "" at once.
+std::string ReadLine(SerialPort& port, Clock& clock, float timeoutSeconds, TraceLink link,
+                     std::string* received = nullptr);
+
+// The first "." of a device's text replaced by ",", as the line readers hand it on.
+std::string WithDecimalComma(std::string text);
 
 // The calibrator line.
 void WriteLineCom(SerialPort& port, std::string_view cmd);

@@ -224,14 +224,14 @@ INSTANTIATE_TEST_SUITE_P(
         DmmFault{"AnEmptyLine", 6, "\r\n", "Run abandoned: no answer from the DMM in row 3", 3},
         DmmFault{"GarbageInRow7SecondQuery", 14, "\x15OVLD \xB5V\r\n",
                  "Run abandoned: the DMM answered \"\\x15OVLD \xC2\xB5V\" in row 7", 7},
-        // What a meter answers on overload is no divider voltage.
-        DmmFault{
-            "AnOverload", 3, "+9.90000000E+37\r\n",
-            "Run abandoned: the DMM answered \"+9,90000000E+37\" in row 2, beyond the 1 V range",
-            2},
-        // Cut off by the time-out: "+5,0001" must not be taken for a reading of 5 V.
+        // Quoted as the meter sent it, and called what it is.
+        DmmFault{"AnOverload", 3, "-9.90000000E+37\r\n",
+                 "Run abandoned: the DMM answered \"-9.90000000E+37\" in row 2: an overload", 2},
+        DmmFault{"BeyondTheRange", 3, "+1.5E+00\r\n",
+                 "Run abandoned: the DMM answered \"+1.5E+00\" in row 2, beyond the 1 V range", 2},
+        // Cut off by the time-out: "+5.0001" must not be taken for a reading of 5 V.
         DmmFault{"AnAnswerWithoutItsLineEnd", 4, "+5.0001",
-                 "Run abandoned: incomplete answer \"+5,0001\" from the DMM in row 2", 2},
+                 "Run abandoned: incomplete answer \"+5.0001\" from the DMM in row 2", 2},
         DmmFault{"ALongAnswerIsQuotedShort", 9, std::string(60, 'A') + "\r\n",
                  "Run abandoned: the DMM answered \"" + std::string(40, 'A') + "...\" in row 5", 5},
         DmmFault{"PortCannotBeOpened", 0, "", "", 0}),
