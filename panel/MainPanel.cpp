@@ -252,13 +252,18 @@ void MainPanel::Command7Click() {
 }
 
 void MainPanel::CommandspDown(MouseButton button) {
-    if (button == MouseButton::Right && s_.LinkState == kLinkConnected && s_.ScanEnded)
+    if (button == MouseButton::Right && s_.LinkState == kLinkConnected && s_.ScanEnded) {
         s_.LinkState = kLinkRedisplay;
+        // Nothing is polled in the linearity mode: as for a run, the window is out of
+        // use until the stop, so that it never shows a setting the calibrator lacks.
+        SetEnabled(false);
+    }
 }
 
 void MainPanel::CommandspClick() {
     if (s_.LoadMode == 0) {
-        s_.ScanRequest = true;
+        // Inside the linearity mode there is nothing to start.
+        if (!InLinearityMode()) s_.ScanRequest = true;
         return;
     }
     // The caption names the state that the next click selects.
@@ -281,7 +286,13 @@ void MainPanel::RelRefClick() {
 }
 
 void MainPanel::StatusBarClick() {
-    s_.StopRequest = true;
+    // A stop means something only while there is something to stop (a run, the
+    // search or the linearity mode); a pending one would hold back the fault report.
+    if (InLinearityMode()) s_.StopRequest = true;
+}
+
+bool MainPanel::InLinearityMode() const {
+    return s_.LinkState == kLinkLinearityRun || s_.LinkState == kLinkRedisplay;
 }
 
 // ---------------------------------------------------------------- controls for the pass

@@ -58,7 +58,9 @@ class MainPanel final : public MainWindowPort {
     void CommandspDown(MouseButton button);
     void CommandspClick();
     void RelRefClick();
+    // The stop request; only in the linearity mode (the shunt search runs there too).
     void StatusBarClick();
+    bool InLinearityMode() const;
 
     // --- the controls as the pass sees them ---
     void SetStatusPanel1(const std::string& text) override { m_.statusPanel1 = text; }

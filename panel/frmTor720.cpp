@@ -380,6 +380,7 @@ void frmTor720::BuildContextMenu() {
 }
 
 void frmTor720::contextMenuEvent(QContextMenuEvent* event) {
+    if (!panel_.Model().enabled) return;  // out of use with the window
     // These have right-click actions of their own: the next port, the last run, the
     // stop of a run.
     const QWidget* at = childAt(event->pos());

@@ -1,6 +1,8 @@
 // Linearity runs through the windows the operator uses: the whole program in this
 // process against the bench, real mouse events on the real widgets, the pauses of
 // the run skipped (FastClock) but every exchange with the devices real.
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QTest>
 #include <algorithm>
 
@@ -69,6 +71,9 @@ TEST_F(RunWindows, TheMainWindowIsOffForTheRunAndEitherStatusBarStopsIt) {
         QTest::mouseClick(Main().CommandCOM1, Qt::LeftButton);
         QTest::mousePress(Main().CommandCOM2, Qt::RightButton);
         QTest::mouseClick(Main().Commandsp, Qt::LeftButton);
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, {2, 2}, Main().mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(Main().ChanLabel, &menu);  // nor does its context menu open
+        EXPECT_FALSE(Main().contextMenu->isVisible());
         QTest::mouseClick(Results().statusPanel1, Qt::LeftButton);
     }));
     EXPECT_EQ(Results().LastScan().outcome, Outcome::Stopped);
@@ -98,12 +103,23 @@ TEST_F(RunWindows, TheMainWindowIsOffForTheRunAndEitherStatusBarStopsIt) {
     EXPECT_TRUE(InFront(Main()));
 
     // A right click on "Spez" shows that run again, in use, with its stop prompt.
+    // Nothing polls in the mode, so the main window is out of use for all of it
+    // and comes back in front after the stop.
     QTest::mousePress(Main().Commandsp, Qt::RightButton);
+    EXPECT_FALSE(Main().Channel[2]->isEnabled());
     ASSERT_TRUE(RunPassesUntil([&] { return Results().isEnabled(); }));
     EXPECT_EQ(program->State().LinkState, kLinkLinearityRun);
     EXPECT_EQ(Status(Results().statusPanel1), kPrompt);
+    const uint64_t sent = CalibratorLines();
+    QTest::mouseClick(Main().Channel[2], Qt::LeftButton);
+    QTest::mousePress(Main().Command6, Qt::LeftButton);
+    QTest::mouseRelease(Main().Command6, Qt::LeftButton);
+    EXPECT_EQ(Main().ChanLabel->text().toStdString(), ChanLabelText(0));
+    EXPECT_EQ(CalibratorLines(), sent);
     QTest::mouseClick(Results().statusPanel1, Qt::LeftButton);
     ASSERT_TRUE(RunPassesUntil([&] { return Connected(); }));
+    EXPECT_TRUE(Main().Channel[2]->isEnabled());
+    EXPECT_TRUE(InFront(Main()));
 
     // A completed run leaves the mode on: greyed-out buttons stay dead.
     ASSERT_TRUE(Run(20, [] {}));
@@ -133,24 +149,35 @@ TEST_F(RunWindows, TheMainWindowIsOffForTheRunAndEitherStatusBarStopsIt) {
     EXPECT_EQ(Count(record, "DCL"), 0);             // never a change of link
 }
 
-TEST_F(RunWindows, AStopClickMeetsAnIdleProgramOrTheSearch) {
+TEST_F(RunWindows, AnIdleStopClickStopsNothingAndTheSearchOwnsTheWindows) {
     ASSERT_NO_FATAL_FAILURE(StartForLinearity());
-    // Clicked while connected and idle, it ends the next run after its first row,
-    // in the pass that started it.
+    // Clicked while connected and idle, it leaves nothing pending: a calibrator that
+    // falls silent is reported at once, and the next run measures every row.
     QTest::mouseClick(Main().statusPanel1, Qt::LeftButton);
-    ASSERT_TRUE(Run(1, [] {}));
-    EXPECT_EQ(Results().LastScan().outcome, Outcome::Stopped);
-    EXPECT_EQ(Taps(), 1);
-    EXPECT_TRUE(Connected());
-
-    // During the shunt search it is the search's, even when a timer pass sees it
-    // first: the search ends early, the linearity mode stays.
+    SetCalibratorFaults({.silent = true});
+    ASSERT_TRUE(RunPasses(2));
+    EXPECT_TRUE(Main().Textremo->isVisible());
+    EXPECT_EQ(Main().Textremo->text(), "No answer from USB bus !");
+    SetCalibratorFaults({});
+    ASSERT_TRUE(RunPassesUntil([&] { return !Main().Textremo->isVisible(); }));
     ASSERT_TRUE(Run(20, [] {}));
+    EXPECT_EQ(Results().LastScan().outcome, Outcome::Completed);
+    EXPECT_EQ(Taps(), 20);
+
+    // That run shown again. During its shunt search "Spez" is out of use, and a stop
+    // click is the search's, even when a timer pass sees it first: the search ends
+    // early, the linearity mode stays.
+    QTest::mouseClick(Results().statusPanel1, Qt::LeftButton);
+    ASSERT_TRUE(RunPassesUntil([&] { return Connected(); }));
+    QTest::mousePress(Main().Commandsp, Qt::RightButton);
+    ASSERT_TRUE(RunPassesUntil([&] { return Results().isEnabled(); }));
     bool clicked = false;
     QTimer hand;
     QObject::connect(&hand, &QTimer::timeout, [&] {
         if (clicked || !Results().Searching()) return;
         clicked = true;
+        QTest::mouseClick(Main().Commandsp, Qt::LeftButton);
+        EXPECT_FALSE(program->State().ScanRequest);
         QTest::mouseClick(Results().statusPanel1, Qt::LeftButton);
         program->State().TickCountdown = 0;
         program->Supervision().TimerTick();
@@ -163,8 +190,11 @@ TEST_F(RunWindows, AStopClickMeetsAnIdleProgramOrTheSearch) {
     EXPECT_TRUE(lines[4].empty());
     EXPECT_FALSE(program->State().StopRequest);
     EXPECT_EQ(program->State().LinkState, kLinkLinearityRun);
+    EXPECT_EQ(Taps(), 20);
     QTest::mouseClick(Results().statusPanel1, Qt::LeftButton);
     ASSERT_TRUE(RunPassesUntil([&] { return Connected(); }));
+    EXPECT_TRUE(Main().Commandsp->isEnabled());
+    EXPECT_TRUE(InFront(Main()));
 }
 
 TEST_F(RunWindows, ACalibratorFoundAfterStartUpShowsItsRangesInBothLabels) {
