@@ -22,6 +22,8 @@ std::string LinkName(const SharedState& s) {
     return "COM" + std::to_string(2 + s.ComIncr);
 }
 
+constexpr const char* kGoesOutNext = "it goes out with the next transmission";
+
 // A range table entry in mV/V: 555 stands for 0.5.
 double FullScale(int32_t entry) {
     return entry == 555 ? 0.5 : static_cast<double>(entry);
@@ -35,7 +37,10 @@ RemoteDesk::RemoteDesk(SharedState& state, MainPanel& panel, Supervisor& supervi
       sup_(supervisor),
       hooks_(std::move(hooks)),
       server_([this](ClientId c, const Request& r) { Handle(c, r); },
-              [this](ClientId c) { Forget(c); }) {}
+              [this](ClientId c) { Gone(c); }) {
+    beepEnd_.setSingleShot(true);
+    QObject::connect(&beepEnd_, &QTimer::timeout, [this] { EndRemoteBeep(); });
+}
 
 std::string RemoteDesk::Start(const remote::SocketPlace& place) {
     return server_.Listen(place);
@@ -48,7 +53,7 @@ void RemoteDesk::Handle(ClientId client, const Request& request) {
         return server_.Reply(client, refusal);
     // Waiting before the handlers run: the beep's handler runs a pass of its own.
     waiting_.push_back({client, false, nullptr});
-    Apply(request);
+    Apply(client, request);
     // The handlers ask for an immediate pass; so does a request whose state was
     // already in effect, so that its reply carries a verdict of its own.
     const bool unanswered = std::any_of(waiting_.begin(), waiting_.end(),
@@ -81,7 +86,7 @@ std::string RemoteDesk::Refusal(const Request& r) const {
     return {};
 }
 
-void RemoteDesk::Apply(const Request& r) {
+void RemoteDesk::Apply(ClientId client, const Request& r) {
     switch (r.verb) {
         case Verb::Set:
             if (r.channel) panel_.ChannelClick(*r.channel);
@@ -93,7 +98,15 @@ void RemoteDesk::Apply(const Request& r) {
             break;
         case Verb::Beep:
             // As the button held down and let go.
-            r.on ? panel_.Command6Down() : panel_.Command6Up();
+            beepClient_.reset();
+            beepEnd_.stop();
+            if (!r.on) {
+                panel_.Command6Up();
+                break;
+            }
+            beepClient_ = client;
+            beepEnd_.start(static_cast<int>(r.seconds * 1000.0));
+            panel_.Command6Down();
             break;
         case Verb::Ready:
             if ((s_.ReadyOn != 0) != r.on) panel_.Command7Click();
@@ -120,6 +133,25 @@ void RemoteDesk::WaitForConnection(ClientId client, double seconds) {
     });
     deadline->start(static_cast<int>(seconds * 1000.0));
     waiting_.push_back({client, true, std::move(deadline)});
+}
+
+void RemoteDesk::EndRemoteBeep() {
+    beepClient_.reset();
+    beepEnd_.stop();
+    if (s_.BeepOn == 0) return;
+    const std::string busy = hooks_.refusal ? hooks_.refusal() : std::string();
+    // Nothing may be sent while the panel is out of use: then it ends with the next
+    // transmission, as a button let go in a switched-off window.
+    if (busy.empty() && s_.LinkState == kLinkConnected)
+        panel_.Command6Up();
+    else
+        panel_.Command6UpUnsent();
+    if (hooks_.render) hooks_.render();
+}
+
+void RemoteDesk::Gone(ClientId client) {
+    Forget(client);
+    if (beepClient_ == client) EndRemoteBeep();
 }
 
 void RemoteDesk::Forget(ClientId client) {
@@ -149,9 +181,14 @@ void RemoteDesk::PassSeen(bool polled) {
     std::string notSent;
     if (!polled) {
         const std::string busy = hooks_.refusal ? hooks_.refusal() : std::string();
-        notSent = ErrorReply("not_sent", "the setting was not sent: " +
-                                             (busy.empty() ? "no calibrator connected" : busy) +
-                                             "; it goes out with the next transmission");
+        notSent = JsonLine()
+                      .Add("ok", false)
+                      .Add("pending", true)
+                      .Add("reason", "not_sent")
+                      .Add("error", "the setting was not sent: " +
+                                        (busy.empty() ? "no calibrator connected" : busy) + "; " +
+                                        kGoesOutNext)
+                      .Line();
     }
     for (ClientId c : verdicts) server_.Reply(c, polled ? VerdictReply() : notSent);
     for (ClientId c : connected)
@@ -171,8 +208,15 @@ std::string RemoteDesk::VerdictReply() const {
     const bool accepted = s_.AnswerStatus == kAnswerAccepted;
     JsonLine reply;
     reply.Add("ok", accepted).Add("answer_status", s_.AnswerStatus).Add("meaning", Meaning());
-    if (!accepted) reply.Add("reason", "verdict").Add("error", Meaning());
-    return reply.Line();
+    if (accepted) return reply.Line();
+    // Only a calibrator that answered with a condition digit has taken the setting;
+    // otherwise it stands in the panel, and every pass sends it again.
+    if (s_.AnswerStatus == kAnswerCondition)
+        return reply.Add("reason", "verdict").Add("error", Meaning()).Line();
+    return reply.Add("pending", true)
+        .Add("reason", "verdict")
+        .Add("error", Meaning() + "; " + kGoesOutNext)
+        .Line();
 }
 
 std::string RemoteDesk::StatusReply() const {

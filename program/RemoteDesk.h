@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,7 +51,11 @@ class RemoteDesk {
     void Handle(remote::ClientId client, const remote::Request& request);
     // "" when the request may change the setting now, else the refusal (a reply line).
     std::string Refusal(const remote::Request& request) const;
-    void Apply(const remote::Request& request);
+    void Apply(remote::ClientId client, const remote::Request& request);
+    // A remote beep ends when its time is up or its connection closes, as the
+    // button it stands for ends when let go.
+    void EndRemoteBeep();
+    void Gone(remote::ClientId client);
     void WaitForConnection(remote::ClientId client, double seconds);
     void Forget(remote::ClientId client);
     std::string StatusReply() const;
@@ -63,6 +68,8 @@ class RemoteDesk {
     Hooks hooks_;
     bool polledOnce_ = false;  // AnswerStatus holds a verdict of a transmission
     std::vector<Waiting> waiting_;
+    std::optional<remote::ClientId> beepClient_;  // whose "beep on" holds the beep
+    QTimer beepEnd_;
     remote::ControlServer server_;  // last: its replies reach into the members above
 };
 

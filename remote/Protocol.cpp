@@ -138,7 +138,18 @@ Parsed ParseRequest(std::string_view line) {
     if (words.empty()) return Error("empty request");
     const std::string_view verb = words[0];
     if (verb == "set") return ParseSet(words);
-    if (verb == "beep") return ParseSwitch(Verb::Beep, words);
+    if (verb == "beep") {
+        Request r;
+        r.verb = Verb::Beep;
+        r.on = words.size() >= 2 && words[1] == "on";
+        if (r.on)
+            r.seconds = words.size() == 3 ? Seconds(words[2]).value_or(0.0) : kDefaultBeepSeconds;
+        const bool on =
+            r.on && words.size() <= 3 && r.seconds > 0.0 && r.seconds <= kMaxBeepSeconds;
+        if (!on && !(words.size() == 2 && words[1] == "off"))
+            return Error("beep needs on [SECONDS, at most 60] or off");
+        return {r, {}};
+    }
     if (verb == "ready") return ParseSwitch(Verb::Ready, words);
     if (verb == "load") return ParseSwitch(Verb::Load, words);
     if (verb == "status") {

@@ -4,7 +4,9 @@
 // Requests (words separated by blanks, the line ended by LF, an optional CR before it):
 //   set [channel=N] [range=N] [percent=P]   at least one of them, each at most once;
 //                                           P in tens of percent with its sign, -0 is minus
-//   beep on|off      ready on|off      load on|off
+//   beep on [SECONDS]|off                 the beep ends after SECONDS (default 2, at
+//                                           most 60) or when its connection closes
+//   ready on|off      load on|off
 //   status
 //   wait-connected SECONDS
 #pragma once
@@ -21,6 +23,10 @@ namespace t720::remote {
 inline constexpr size_t kMaxLine = 512;
 // wait-connected waits at most this long (seconds).
 inline constexpr double kMaxWaitSeconds = 3600.0;
+// A remote beep lasts this long unless the request says otherwise, and never longer
+// than the maximum (seconds): the button it stands for is only held down.
+inline constexpr double kDefaultBeepSeconds = 2.0;
+inline constexpr double kMaxBeepSeconds = 60.0;
 
 enum class Verb { Set, Beep, Ready, Load, Status, WaitConnected };
 
@@ -34,7 +40,7 @@ struct Request {
     bool minus = false;              // the percent text began with "-" (also for -0)
     // beep, ready, load
     bool on = false;
-    // wait-connected
+    // wait-connected; beep on: how long it lasts
     double seconds = 0.0;
 };
 
@@ -75,7 +81,9 @@ std::string JsonNumber(double value);
 
 // The reply to a request that is refused: {"ok":false,"error":..., "reason":...}.
 // `reason` is a short word a script can test: malformed, too_long, not_connected,
-// busy, out_of_range, no_load_toggle, timeout, not_sent, too_many_clients.
+// busy, out_of_range, no_load_toggle, timeout, not_sent, too_many_clients. A set
+// that stands in the panel without the calibrator's word on it (not sent, or not
+// answered) also carries "pending":true: it goes out with the next transmission.
 std::string ErrorReply(std::string_view reason, std::string_view error);
 
 }  // namespace t720::remote

@@ -4,7 +4,8 @@
 //
 // Exit status: 0 done (a setting accepted by the calibrator), 1 refused or not
 // accepted, 2 wrong arguments, 3 the program cannot be reached or does not answer,
-// 4 what was to be printed could not be written.
+// 4 what was to be printed could not be written, 5 pending: the setting stands in
+// the panel unconfirmed and goes out with the next transmission.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -32,13 +33,15 @@ using namespace t720::remote;
 
 constexpr const char* kUsage =
     "usage: t720-ctl set [--channel N] [--range N] [--percent P]\n"
-    "       t720-ctl beep on|off\n"
+    "       t720-ctl beep on [SECONDS]|off   (default 2 s, at most 60; ends with t720-ctl)\n"
     "       t720-ctl ready on|off\n"
     "       t720-ctl load on|off\n"
     "       t720-ctl status [--json]\n"
     "       t720-ctl wait-connected [--timeout SECONDS]   (default 10)\n"
     "P is the output in percent of full scale, -100..100 in steps of 10; its sign\n"
-    "is the output's sign. --json prints the program's reply as it is.\n";
+    "is the output's sign. --json prints the program's reply as it is.\n"
+    "Exit status 5: the calibrator did not confirm the setting; it stays in the\n"
+    "panel and goes out with the next transmission.\n";
 
 // A reply that must come within this, however slow the calibrator's line
 // ($T720_CTL_PATIENCE seconds instead, for a test stand with a deadline of its own).
@@ -54,6 +57,7 @@ struct Invocation {
     std::string line;
     bool json = false;
     double patience = kReplyPatience;
+    double beepSeconds = 0.0;  // beep on: the connection is held as long as the beep
 };
 
 // The patience $T720_CTL_PATIENCE asks for; nullopt when it is no number of seconds.
@@ -99,6 +103,8 @@ std::optional<Invocation> FromArguments(std::vector<std::string> args) {
             seconds = std::atof(args[i].c_str());
         } else if ((verb == "beep" || verb == "ready" || verb == "load") && args.size() == 2) {
             inv.line += " " + a;
+        } else if (verb == "beep" && args.size() == 3 && args[1] == "on") {
+            inv.line += " " + a;
         } else {
             std::fprintf(stderr, "t720-ctl: unexpected argument \"%s\"\n", a.c_str());
             return std::nullopt;
@@ -107,17 +113,20 @@ std::optional<Invocation> FromArguments(std::vector<std::string> args) {
     if (verb == "wait-connected" && args.size() == 1) inv.line += " 10";
     if (verb == "wait-connected") inv.patience = seconds + *patience;
     // What the program would refuse as malformed is a usage error here.
-    if (const Parsed p = ParseRequest(inv.line); !p.request) {
+    const Parsed p = ParseRequest(inv.line);
+    if (!p.request) {
         std::fprintf(stderr, "t720-ctl: %s\n", p.error.c_str());
         return std::nullopt;
     }
+    if (p.request->verb == Verb::Beep && p.request->on) inv.beepSeconds = p.request->seconds;
     return inv;
 }
 
 // Sends the line and waits for one reply line. Every step (connect, send, reply)
 // ends by the deadline `patience` seconds from now. The reply, or "" after saying
-// why there is none.
-std::string Exchange(const std::string& line, double patience, int& status) {
+// why there is none. With `held` the connection stays open for the caller, who gets
+// it there.
+std::string Exchange(const std::string& line, double patience, int& status, int* held = nullptr) {
     status = 3;
     const SocketPlace place = DefaultSocketPlace();
     if (const std::string why = CheckPrivateDir(place.dir, false); !why.empty()) {
@@ -175,7 +184,10 @@ std::string Exchange(const std::string& line, double patience, int& status) {
         if (n <= 0) break;
         reply.append(buffer, static_cast<size_t>(n));
     }
-    close(fd);
+    if (held)
+        *held = fd;
+    else
+        close(fd);
     const size_t lf = reply.find('\n');
     if (lf == std::string::npos) {
         Fail(3, "no reply from the program" + (msLeft() <= 0 ? within : std::string()));
@@ -214,6 +226,20 @@ void PrintStatus(const QJsonObject& o) {
     std::printf("Remote sets:   %s\n", refused.empty() ? "taken" : ("refused: " + refused).c_str());
 }
 
+// The program ends a remote beep when its connection closes: it is held until the
+// beep's time is up (or the program closes it), then let go when this ends.
+void HoldBeep(int fd, double seconds) {
+    if (fd < 0) return;
+    std::fflush(stdout);
+    using Clock = std::chrono::steady_clock;
+    const auto end = Clock::now() + std::chrono::duration<double>(seconds);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
+        pollfd p{fd, POLLIN, 0};
+        if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count()) + 1) != 0) return;
+    }
+}
+
 // A status a script can trust: output lost to a full disk or a closed descriptor
 // is a failure, not a cut-off success.
 int Written(int status) {
@@ -236,18 +262,24 @@ int main(int argc, char** argv) {
         return 2;
     }
     int status = 0;
-    const std::string reply = Exchange(inv->line, inv->patience, status);
+    int held = -1;
+    const std::string reply =
+        Exchange(inv->line, inv->patience, status, inv->beepSeconds > 0 ? &held : nullptr);
     if (status != 0) return status;
     const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(reply)).object();
     if (o.isEmpty()) return Fail(3, "unreadable reply: " + reply);
     if (inv->json) std::printf("%s\n", reply.c_str());
-    if (!o["ok"].toBool()) return Written(Fail(1, Text(o["error"])));
-    if (inv->json) return Written(0);
+    if (!o["ok"].toBool()) return Written(Fail(o["pending"].toBool() ? 5 : 1, Text(o["error"])));
+    if (inv->json) {
+        HoldBeep(held, inv->beepSeconds);
+        return Written(0);
+    }
     if (args[0] == "status")
         PrintStatus(o);
     else if (args[0] == "wait-connected")
         std::printf("connected\n");
     else
         std::printf("%s\n", Text(o["meaning"]).c_str());
+    HoldBeep(held, inv->beepSeconds);
     return Written(0);
 }

@@ -97,6 +97,43 @@ TEST_F(RemoteDrill, SetTakesThePanelsWayAndRepliesWithTheVerdictOfItsPass) {
     EXPECT_TRUE(CalibratorState().ready);
 }
 
+// A set the calibrator did not confirm stays in the panel and goes out with the next
+// transmission: the reply says so, and t720-ctl has a status of its own for it.
+TEST_F(RemoteDrill, AnUnconfirmedSetIsPendingAndGoesOutWhenTheCalibratorAnswers) {
+    ASSERT_NO_FATAL_FAILURE(StartOnUsb());
+    bench->SetUsbFaults({.fail = true});
+    EXPECT_THAT(Ask(Connect(), "set channel=4"),
+                HasSubstr(R"("meaning":"USB library call failed","pending":true,)"));
+    bench->SetUsbFaults({});
+    SetCalibratorFaults({.silent = true});
+    ASSERT_TRUE(RunUntil([&] { return Connected(); }));
+    const auto [status, output] = Ctl({"set", "--percent", "30"});
+    EXPECT_EQ(status, 5);
+    EXPECT_THAT(output, HasSubstr("No answer from USB bus !; it goes out with the next"));
+    EXPECT_EQ(CalibratorState().channel, 0);
+    SetCalibratorFaults({});
+    EXPECT_TRUE(RunUntil([&] { return CalibratorState().channel == 4; }));
+    EXPECT_EQ(CalibratorState().step, 3);
+}
+
+// A script that dies between "beep on" and "beep off" must not leave it beeping.
+TEST_F(RemoteDrill, ARemoteBeepEndsWithItsConnectionOrItsTime) {
+    ASSERT_NO_FATAL_FAILURE(StartOnUsb());
+    auto beeping = [&] { return CalibratorState().beep; };
+    const int gone = Connect();
+    EXPECT_THAT(Ask(gone, "beep on 60"), HasSubstr("accepted"));
+    EXPECT_TRUE(beeping());
+    shutdown(gone, SHUT_RDWR);
+    EXPECT_TRUE(RunUntil([&] { return !beeping(); }));
+    const int fd = Connect();
+    EXPECT_THAT(Ask(fd, "beep on 61"), HasSubstr("malformed"));
+    EXPECT_THAT(Ask(fd, "beep on 0.2"), HasSubstr("accepted"));
+    EXPECT_TRUE(beeping());
+    EXPECT_TRUE(RunUntil([&] { return !beeping(); }));  // its time is up, the client still there
+    EXPECT_EQ(Ctl({"beep", "on", "0.1"}), std::pair(std::optional(0), std::string("accepted\n")));
+    EXPECT_TRUE(RunUntil([&] { return !beeping(); }));
+}
+
 TEST_F(RemoteDrill, RefusalsChangeNothingAndKeepTheConnection) {
     ASSERT_NO_FATAL_FAILURE(StartOnUsb());
     const SharedState& s = program->State();

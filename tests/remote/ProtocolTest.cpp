@@ -30,7 +30,10 @@ TEST(Protocol, RequestsAndWhatIsNoRequest) {
         {"set percent=10000", "set: percent=\"10000\" is not a whole number"},
         {"set volume=3", "set: unknown setting \"volume\""},
         {"set", "set needs channel=N, range=N or percent=P"},
-        {"beep on", "1 - - - 0 1 0"},
+        {"beep on", "1 - - - 0 1 2"},  // a short beep unless told
+        {"beep on 60", "1 - - - 0 1 60"},
+        {"beep on 60.5", "beep needs on [SECONDS, at most 60] or off"},
+        {"beep off 1", "beep needs on [SECONDS, at most 60] or off"},
         {"ready maybe", "ready needs on or off"},
         {"wait-connected 2.5", "5 - - - 0 0 2.5"},
         {"wait-connected 3601", "wait-connected needs the seconds to wait, at most 3600"},
