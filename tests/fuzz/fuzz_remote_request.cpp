@@ -15,6 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         !(p.request->channel || p.request->range || p.request->percent))
         std::abort();
     if (p.request && (p.request->seconds < 0 || p.request->seconds > kMaxWaitSeconds)) std::abort();
+    if (p.request && p.request->verb == Verb::Beep && p.request->on &&
+        !(p.request->seconds > 0 && p.request->seconds <= kMaxBeepSeconds))
+        std::abort();  // a remote beep always ends
     const std::string json = JsonLine().Add("error", p.error).Add("text", line).Line();
     if (json.find('\n') != json.size() - 1) std::abort();  // one line, whatever the text
     for (const char c : json)
