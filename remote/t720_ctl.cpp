@@ -33,13 +33,14 @@ using namespace t720::remote;
 
 constexpr const char* kUsage =
     "usage: t720-ctl set [--channel N] [--range N] [--percent P]\n"
-    "       t720-ctl beep on [SECONDS]|off   (default 2 s, at most 60; ends with t720-ctl)\n"
+    "       t720-ctl beep on [SECONDS]|off   (on: 2 s unless given, at most 60)\n"
     "       t720-ctl ready on|off\n"
     "       t720-ctl load on|off\n"
     "       t720-ctl status [--json]\n"
     "       t720-ctl wait-connected [--timeout SECONDS]   (default 10)\n"
     "P is the output in percent of full scale, -100..100 in steps of 10; its sign\n"
-    "is the output's sign. --json prints the program's reply as it is.\n"
+    "is the output's sign. --json prints the program's reply as it is. A beep\n"
+    "lasts while t720-ctl waits out its seconds; stopping t720-ctl ends it.\n"
     "Exit status 5: the calibrator did not confirm the setting; it stays in the\n"
     "panel and goes out with the next transmission.\n";
 
