@@ -26,6 +26,7 @@
 
 #include "remote/Protocol.h"
 #include "remote/SocketPlace.h"
+#include "remote/SocketWait.h"
 
 namespace {
 
@@ -38,6 +39,7 @@ constexpr const char* kUsage =
     "       t720-ctl load on|off\n"
     "       t720-ctl status [--json]\n"
     "       t720-ctl wait-connected [--timeout SECONDS]   (default 10)\n"
+    "wait-connected waits for the program to appear as well as for the calibrator.\n"
     "P is the output in percent of full scale, -100..100 in steps of 10; its sign\n"
     "is the output's sign. --json prints the program's reply as it is. A beep\n"
     "lasts while t720-ctl waits out its seconds; stopping t720-ctl ends it.\n"
@@ -59,6 +61,8 @@ struct Invocation {
     bool json = false;
     double patience = kReplyPatience;
     double beepSeconds = 0.0;  // beep on: the connection is held as long as the beep
+    // wait-connected: the seconds to wait, the program's appearing included
+    std::optional<double> wait;
 };
 
 // The patience $T720_CTL_PATIENCE asks for; nullopt when it is no number of seconds.
@@ -112,7 +116,10 @@ std::optional<Invocation> FromArguments(std::vector<std::string> args) {
         }
     }
     if (verb == "wait-connected" && args.size() == 1) inv.line += " 10";
-    if (verb == "wait-connected") inv.patience = seconds + *patience;
+    if (verb == "wait-connected") {
+        inv.patience = seconds + *patience;
+        inv.wait = seconds;
+    }
     // What the program would refuse as malformed is a usage error here.
     const Parsed p = ParseRequest(inv.line);
     if (!p.request) {
@@ -198,6 +205,27 @@ std::string Exchange(const std::string& line, double patience, int& status, int*
     return reply.substr(0, lf);
 }
 
+// wait-connected started before the program (or beside its start): waits for the
+// socket within the time-out, and leaves the rest of it in the request `line`.
+bool WaitForProgram(double seconds, std::string& line) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                             std::chrono::duration<double>(seconds));
+    const std::string why = WaitForSocket(DefaultSocketPlace(), deadline);
+    if (!why.empty()) {
+        Fail(3, Clock::now() < deadline
+                    ? "cannot reach the program: " + why
+                    : "no program appeared within " + QString::number(seconds).toStdString() +
+                          " s (" + why + "); is t720 running, with [Remote] Enabled=1?");
+        return false;
+    }
+    const double left = std::chrono::duration<double>(deadline - Clock::now()).count();
+    char text[32];
+    std::snprintf(text, sizeof text, "wait-connected %.3f", std::max(left, 0.0));
+    line = text;
+    return true;
+}
+
 std::string Text(const QJsonValue& v) {
     if (v.isDouble()) return QString::number(v.toDouble(), 'g', 12).toStdString();
     return v.toString().toStdString();
@@ -262,10 +290,12 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 2;
     }
+    std::string line = inv->line;
+    if (inv->wait && !WaitForProgram(*inv->wait, line)) return 3;
     int status = 0;
     int held = -1;
     const std::string reply =
-        Exchange(inv->line, inv->patience, status, inv->beepSeconds > 0 ? &held : nullptr);
+        Exchange(line, inv->patience, status, inv->beepSeconds > 0 ? &held : nullptr);
     if (status != 0) return status;
     const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(reply)).object();
     if (o.isEmpty()) return Fail(3, "unreadable reply: " + reply);

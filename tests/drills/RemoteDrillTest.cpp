@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <map>
 #include <tuple>
 
@@ -218,7 +219,25 @@ TEST_F(RemoteDrill, CtlExitStatusTellsAcceptedRefusedAndUnreachable) {
     ASSERT_EQ(bind(stale, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     close(stale);
 
+    // Started before the program, wait-connected waits for it to appear: once it
+    // watches the socket directory, the program starts.
+    test::ChildProcess waiting(
+        {test::BuiltProgram("t720-ctl"), {"wait-connected", "--timeout", "60"}});
+    auto watching = [pid = waiting.Pid()] {
+        std::error_code ec;
+        for (const auto& fd :
+             std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec))
+            if (std::filesystem::read_symlink(fd, ec).string() == "anon_inode:inotify") return true;
+        return false;
+    };
+    std::optional<int> early;
+    ASSERT_TRUE(RunUntil(
+        [&] { return (early = waiting.Wait(std::chrono::milliseconds(0))) || watching(); }));
+    ASSERT_FALSE(early) << waiting.Output();
     ASSERT_NO_FATAL_FAILURE(StartOnUsb());
+    ASSERT_TRUE(RunUntil([&] { return waiting.Wait(std::chrono::milliseconds(0)).has_value(); }));
+    EXPECT_EQ(waiting.Wait(), 0);
+    EXPECT_EQ(waiting.Output(), "connected\n");
     EXPECT_EQ(Ctl({"set", "--range", "2", "--percent", "100"}),
               std::pair(std::optional(0), std::string("accepted\n")));
     EXPECT_EQ(Ctl({"set", "--channel", "99"}),
