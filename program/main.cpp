@@ -3,7 +3,8 @@
 // a signal.
 //
 // `t720 --list-ports` prints the serial ports and their COM numbers and ends,
-// before any window is made (and without a display).
+// before any window is made (and without a display); so do `--help` and `--version`
+// with the usage and the version.
 #include <QApplication>
 #include <QStringList>
 #include <cstdio>
@@ -19,6 +20,22 @@
 
 namespace {
 
+constexpr const char* kUsage =
+    "usage: t720 [/ZOREinmessen | /Load | /Relais(n)] [/DEV=word] [/ID=word]\n"
+    "       t720 --list-ports | --help | --version\n"
+    "Sets what a T720 calibrator outputs, over the maker's USB library or a serial port.\n"
+    "  /ZOREinmessen  the Spez button: a linearity measurement with the DMM on COM1\n"
+    "  /Load          the load toggle\n"
+    "  /Relais(n)     the Clean Relais button, with the relay pattern n\n"
+    "  /DEV=, /ID=    preset the USB library's device search\n"
+    "  --list-ports   the serial ports and their COM numbers\n"
+    "Remote control: t720-ctl. Manual: man t720.\n";
+
+int Print(const char* text) {
+    std::fputs(text, stdout);
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+}
+
 int ListPorts(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const std::string text =
@@ -30,8 +47,11 @@ int ListPorts(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i)
+    for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--list-ports") == 0) return ListPorts(argc, argv);
+        if (std::strcmp(argv[i], "--help") == 0) return Print(kUsage);
+        if (std::strcmp(argv[i], "--version") == 0) return Print("t720 " T720_VERSION_TEXT "\n");
+    }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ZORTorT720"));

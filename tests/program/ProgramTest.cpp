@@ -65,7 +65,8 @@ TEST_F(ProgramTest, UsbLinkFromStartToSigterm) {
         EXPECT_TRUE(ini.contains(QString("Properties/") + key)) << key;
 }
 
-TEST_F(ProgramTest, ListPortsPrintsThePortsAndTheirComNumbersAndEnds) {
+// --list-ports, --help and --version print and end before any window is made.
+TEST_F(ProgramTest, ListPortsHelpAndVersionPrintAndEndWithoutADisplay) {
     StartBench({.calibratorLink = calibratorLink});
     const std::string gone = dir.filePath("ttyUSB-gone").toStdString();
     ASSERT_TRUE(test::WriteFile(Ini(), QByteArray::fromStdString("[Ports]\nCOM2=" + calibratorLink +
@@ -84,6 +85,13 @@ TEST_F(ProgramTest, ListPortsPrintsThePortsAndTheirComNumbersAndEnds) {
         << out;
     EXPECT_NE(out.find(gone + ": COM4 (missing)\n"), std::string::npos) << out;
     EXPECT_TRUE(CalibratorRecord().empty());  // nothing was written to the port
+
+    for (const std::string arg : {"--help", "--version"}) {
+        ChildProcess info({test::BuiltProgram("t720"), {arg}, env, {}, {"DISPLAY"}});
+        const std::string text = info.ReadAll();
+        EXPECT_EQ(info.Wait(), 0) << text;
+        EXPECT_EQ(text.rfind(arg == "--help" ? "usage: t720 " : "t720 1.", 0), 0u) << text;
+    }
 }
 
 }  // namespace
