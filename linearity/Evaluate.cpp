@@ -1,5 +1,9 @@
 #include "linearity/Evaluate.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
 namespace t720::linearity {
 
 namespace {
@@ -73,6 +77,25 @@ EvalResult Evaluate(const RowValues& reading2, const ShuntTable& shuntFactor,
     }
     r.LinDevPpm[0] = 0.0f;
     return r;
+}
+
+std::string NotEvaluable(const EvalResult& r) {
+    const float total = r.SumFirst + r.SumSecond;
+    auto finite = [](const auto& values, int first, int last) {
+        return std::all_of(values.begin() + first, values.begin() + last + 1,
+                           [](float v) { return std::isfinite(v); });
+    };
+    if (total != 0.0f && std::isfinite(r.HalfDevFirst) && std::isfinite(r.HalfDevSecond) &&
+        std::isfinite(r.Score) && finite(r.RowDevPpm, 1, 20) && finite(r.PairDevPpm, 1, 10) &&
+        finite(r.LinDevPpm, 1, 10))
+        return {};
+    if (total == 0.0f)
+        return "the second readings add up to 0 V, so there is no total to refer the deviations to";
+    char text[128];
+    std::snprintf(text, sizeof text,
+                  "the second readings add up to %g V, too little to refer the deviations to",
+                  static_cast<double>(total));
+    return text;
 }
 
 }  // namespace t720::linearity

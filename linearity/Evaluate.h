@@ -14,6 +14,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace t720::linearity {
 
@@ -44,5 +45,11 @@ struct EvalResult {
 // outside 0..5 counts as no shunt.
 EvalResult Evaluate(const RowValues& reading2, const ShuntTable& shuntFactor,
                     const ShuntTable& shuntRoot, const RowShunts& rowShunt, bool withShunts);
+
+// Why a result holds no deviations to show, or "" when it does. Every deviation is
+// referred to the total of the twenty second readings: a total of 0 V (no voltage across
+// the divider, say) or one so small that the ppm overflow leaves values that are
+// no numbers at all.
+std::string NotEvaluable(const EvalResult& result);
 
 }  // namespace t720::linearity

@@ -2,7 +2,7 @@
 
 namespace t720::linearity {
 
-void Evaluate(LinearityState& state, bool withShunts) {
+std::string Evaluate(LinearityState& state, bool withShunts) {
     const EvalResult r =
         Evaluate(state.Reading2, state.ShuntFactor, state.ShuntRoot, state.RowShunt, withShunts);
     if (withShunts) {
@@ -21,6 +21,7 @@ void Evaluate(LinearityState& state, bool withShunts) {
     state.LinDevPpm = r.LinDevPpm;
     state.Score = r.Score;
     if (!withShunts) state.RefLinDevPpm = r.LinDevPpm;
+    return NotEvaluable(r);
 }
 
 }  // namespace t720::linearity

@@ -73,7 +73,8 @@ struct LinearityState {
 
 // Evaluate the stored readings and keep the results in the state (see Evaluate.h).
 // With shunts Reading1 and RowFactor are overwritten; without, the curve becomes
-// the reference curve of the plot.
-void Evaluate(LinearityState& state, bool withShunts);
+// the reference curve of the plot. Returns why the results are no numbers to show
+// (NotEvaluable), "" when they are.
+std::string Evaluate(LinearityState& state, bool withShunts);
 
 }  // namespace t720::linearity

@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
-#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <vector>
@@ -54,14 +53,26 @@ std::string LineError(size_t line, std::string_view what) {
     return "line " + std::to_string(line) + ": " + std::string(what);
 }
 
-template <typename Number>
-std::optional<double> ParseNumber(std::string_view field) {
-    Number value = 0;
-    const auto res = std::from_chars(field.data(), field.data() + field.size(), value);
-    if (field.empty() || res.ec != std::errc() || res.ptr != field.data() + field.size() ||
-        !(std::fabs(value) <= FLT_MAX))  // the evaluation takes it as a float
-        return std::nullopt;
-    return static_cast<double>(value);
+// One reading: what is wrong with the field, or "" with the value in `reading`.
+// The DMM measures on its 1 V range, so a record holds nothing beyond it: a number
+// such as the overload answer +9.9E+37 is no reading, and the evaluation takes
+// the readings as floats. A float record's reading is that float.
+std::string ParseReading(std::string_view field, bool floats, double& reading) {
+    if (field.size() > 1 && field[0] == '+' && field[1] != '-' && field[1] != '+')
+        field.remove_prefix(1);  // as the DMM writes it
+    const char* end = field.data() + field.size();
+    double value = 0;
+    const auto res = std::from_chars(field.data(), end, value);
+    if (field.empty() || res.ptr != end || std::isnan(value) ||
+        (res.ec != std::errc() && res.ec != std::errc::result_out_of_range))
+        return "is not a number";
+    if (res.ec != std::errc() || !(std::fabs(value) <= kDmmReadingLimit))
+        return "is not a reading of the 1 V range";
+    float single = 0;
+    reading = floats && std::from_chars(field.data(), end, single).ec == std::errc()
+                  ? static_cast<double>(single)
+                  : value;
+    return {};
 }
 
 std::vector<std::string_view> Split(std::string_view text, char separator) {
@@ -91,13 +102,12 @@ std::string ReadRow(std::string_view line, int expectedRow, bool floats, RunReco
     if (fields[0] != std::to_string(expectedRow))
         return "row number \"" + QuoteOutsideText(fields[0]) + "\" where row " +
                std::to_string(expectedRow) + " belongs";
-    const auto parse = floats ? ParseNumber<float> : ParseNumber<double>;
-    const std::optional<double> r1 = parse(fields[1]);
-    if (!r1) return "reading1 \"" + QuoteOutsideText(fields[1]) + "\" is not a number";
-    const std::optional<double> r2 = parse(fields[2]);
-    if (!r2) return "reading2 \"" + QuoteOutsideText(fields[2]) + "\" is not a number";
-    record.reading1[expectedRow] = *r1;
-    record.reading2[expectedRow] = *r2;
+    for (int i = 1; i <= 2; ++i) {
+        double& reading = (i == 1 ? record.reading1 : record.reading2)[expectedRow];
+        if (const std::string wrong = ParseReading(fields[i], floats, reading); !wrong.empty())
+            return "reading" + std::to_string(i) + " \"" + QuoteOutsideText(fields[i]) + "\" " +
+                   wrong;
+    }
     return {};
 }
 
@@ -141,6 +151,7 @@ std::string RunRecordText(const RunRecord& record) {
 }
 
 RecordParse ParseRunRecord(std::string_view text) {
+    if (text.empty()) return {std::nullopt, "file is empty"};
     if (text.size() > kRecordMaxBytes)
         return {std::nullopt, "larger than " + std::to_string(kRecordMaxBytes) + " bytes"};
     RunRecord record;

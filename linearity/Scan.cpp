@@ -166,8 +166,13 @@ ScanResult Scan(LinearityState& state, const ScanContext& ctx) {
         return {ScanResult::Outcome::Stopped, "Run stopped after " + RowText(row), {}, {}};
 
     ScanResult result;
-    FinishRun(state, host);
+    const std::string why = FinishRun(state, host);
+    // Readings that cannot be evaluated are still what the DMM gave: kept all the same.
     SaveRecord(state, ctx, result);
+    if (!why.empty()) {
+        result.message = kNotEvaluated + why;
+        result.note = result.message + "; " + result.note;
+    }
     return result;
 }
 

@@ -48,13 +48,13 @@ struct ScanContext {
 
 struct ScanResult {
     enum class Outcome {
-        Completed,  // 20 rows measured and evaluated
+        Completed,  // 20 rows measured, and evaluated unless `message` says why not
         Stopped,    // the operator's stop request, seen after a row
         Abandoned,  // the DMM could not be used; nothing evaluated
     };
     Outcome outcome = Outcome::Completed;
     // Why the run was abandoned (also in the status panel), or after which row it
-    // was stopped; empty for a completed run.
+    // was stopped; for a completed run empty, or why its readings were not evaluated.
     std::string message;
     std::string note;    // completed runs: the record saved, or why it was not
     QString recordPath;  // the record written, empty when none

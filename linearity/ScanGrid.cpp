@@ -111,15 +111,21 @@ void WriteSecondReading(LinearityState& state, int row, double value) {
     cell.text = FormatLocal(value, kVoltPattern);
 }
 
-void FinishRun(LinearityState& state, WindowHost& host) {
-    Evaluate(state, false);
+std::string FinishRun(LinearityState& state, WindowHost& host) {
+    if (std::string why = Evaluate(state, false); !why.empty()) {
+        state.controls.maxppm.visible = false;
+        state.controls.minppm.visible = false;
+        host.Repaint();
+        return why;
+    }
     ShowResults(state, host, false);
     state.controls.CmdOpt.visible = true;
+    return {};
 }
 
-void ShowRecordedRun(LinearityState& state, WindowHost& host,
-                     const std::array<double, 21>& reading1,
-                     const std::array<double, 21>& reading2) {
+std::string ShowRecordedRun(LinearityState& state, WindowHost& host,
+                            const std::array<double, 21>& reading1,
+                            const std::array<double, 21>& reading2) {
     ShowRunStart(state.controls);
     PrepareGrid(state.controls, host);
     ComputeShuntTables(state.ShuntFactor, state.ShuntRoot);
@@ -127,7 +133,7 @@ void ShowRecordedRun(LinearityState& state, WindowHost& host,
         WriteFirstReading(state, row, reading1[row]);
         WriteSecondReading(state, row, reading2[row]);
     }
-    FinishRun(state, host);
+    return FinishRun(state, host);
 }
 
 }  // namespace t720::linearity

@@ -16,6 +16,9 @@ inline constexpr float kReadingSpread = 2E-6f;
 // What the status bar says while a click on it stops something.
 inline constexpr const char* kStopPrompt = "Stopp: hier klicken ->";
 
+// Before the reason why readings cannot be evaluated (NotEvaluable).
+inline constexpr const char* kNotEvaluated = "Not evaluated: ";
+
 // The status bar invites the stop click; the plot is hidden until evaluated.
 void ShowRunStart(ResultsControls& controls);
 
@@ -34,13 +37,16 @@ void WriteFirstReading(LinearityState& state, int row, double value);
 void WriteSecondReading(LinearityState& state, int row, double value);
 
 // The end of a run that was not stopped: evaluation without shunts, results, and
-// the optimisation button.
-void FinishRun(LinearityState& state, WindowHost& host);
+// the optimisation button. Readings that cannot be evaluated (NotEvaluable) stay
+// in the grid alone: no results, no plot, no ppm labels, no optimisation. Returns
+// why they cannot, "" when they were evaluated.
+std::string FinishRun(LinearityState& state, WindowHost& host);
 
 // Shows stored readings (index 1..20) exactly as a run that measured them would:
-// start, grid, shunt tables, the cells of every row, the evaluation.
-void ShowRecordedRun(LinearityState& state, WindowHost& host,
-                     const std::array<double, 21>& reading1,
-                     const std::array<double, 21>& reading2);
+// start, grid, shunt tables, the cells of every row, the evaluation. Returns what
+// FinishRun does.
+std::string ShowRecordedRun(LinearityState& state, WindowHost& host,
+                            const std::array<double, 21>& reading1,
+                            const std::array<double, 21>& reading2);
 
 }  // namespace t720::linearity

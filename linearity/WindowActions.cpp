@@ -1,5 +1,6 @@
 #include "linearity/WindowActions.h"
 
+#include "linearity/ScanGrid.h"
 #include "linearity/ShowResults.h"
 #include "linearity/Shunts.h"
 
@@ -19,8 +20,13 @@ void ClearShuntCell(GridCell& cell) {
     cell.text.clear();
 }
 
+// Readings that cannot be evaluated keep the window as it is, saying why.
 void EvaluateAndShow(LinearityState& state, WindowHost& host) {
-    Evaluate(state, true);
+    if (const std::string why = Evaluate(state, true); !why.empty()) {
+        state.controls.statusPanel1 = kNotEvaluated + why;
+        host.Repaint();
+        return;
+    }
     ShowResults(state, host, true);
 }
 

@@ -9,7 +9,8 @@
 // cells; lines end with "\n" here instead of the clipboard's CR LF), then, unless
 // --no-optimise, runs the shunt optimisation and prints its five summary lines.
 // Numbers use the decimal separator of the user's locale. Exit status 0 on
-// success, 2 for a usage error or a record that is not valid.
+// success, 2 for a usage error, a record that is not valid, or readings that
+// cannot be evaluated.
 #include "app/SharedState.h"
 #include "linearity/LinearityState.h"
 #include "linearity/RecordsCli.h"
@@ -33,7 +34,9 @@ constexpr const char* kUsage =
     "       t720-linearity --report OUT.pdf [--plot OUT.svg|OUT.png] [--as-found EARLIER.csv]"
     " [--] RUNFILE\n";
 
-int Usage() {
+// Says what is wrong with the arguments, then how they go.
+int Usage(const std::string& what = {}) {
+    if (!what.empty()) std::fprintf(stderr, "t720-linearity: %s\n", what.c_str());
     std::fputs(kUsage, stderr);
     return kUsageOrRecordError;
 }
@@ -70,8 +73,10 @@ int main(int argc, char** argv) {
             options = false;
         } else if (options && arg == "--no-optimise") {
             optimise = false;
-        } else if ((options && arg.starts_with("-")) || havePath) {
-            return Usage();
+        } else if (options && arg.starts_with("-")) {
+            return Usage("unknown option \"" + arg + "\"");
+        } else if (havePath) {
+            return Usage("one run file only, not also \"" + arg + "\"");
         } else {
             path = QString::fromLocal8Bit(argv[i]);
             havePath = true;
@@ -88,7 +93,13 @@ int main(int argc, char** argv) {
 
     LinearityState state;
     NullHost host;
-    ShowRecordedRun(state, host, parsed.record->reading1, parsed.record->reading2);
+    const std::string why =
+        ShowRecordedRun(state, host, parsed.record->reading1, parsed.record->reading2);
+    if (!why.empty()) {
+        std::fprintf(stderr, "t720-linearity: %s: the readings cannot be evaluated: %s\n",
+                     path.toLocal8Bit().constData(), why.c_str());
+        return kUsageOrRecordError;
+    }
     PrintCopyText(CopyGridText(state));
 
     if (optimise) {

@@ -33,7 +33,7 @@ RunRecord Sample() {
     r.reading1[3] = -0.0;
     r.reading1[4] = std::numeric_limits<double>::denorm_min() * 3;
     r.reading2[5] = 1.17549435e-38;
-    r.reading2[6] = -123.456789012345678;
+    r.reading2[6] = -0.123456789012345678;
     return r;
 }
 
@@ -129,7 +129,7 @@ TEST(RunRecord, MalformedRecordsAreRejectedNamingTheLine) {
     const struct {
         std::string text;
         const char* line;  // the message must begin with this
-    } cases[] = {{"", "line 1:"},
+    } cases[] = {{"", "file is empty"},
                  {WithLine(kHeaderLine, "row,first,second"), "line 7:"},
                  {Truncated(kHeaderLine + 19), "line 27:"},               // a row missing
                  {RunRecordText(Sample()) + "21,0.5,0.5\n", "line 28:"},  // a row too many
@@ -148,6 +148,10 @@ TEST(RunRecord, MalformedRecordsAreRejectedNamingTheLine) {
         EXPECT_FALSE(r.record) << c.line;
         EXPECT_TRUE(r.error.starts_with(c.line)) << r.error;
     }
+    // Numbers, but none the DMM's 1 V range gives (+9.9E+37 is its overload).
+    for (const std::string reading : {"1e300", "+9.9E+37"})
+        EXPECT_EQ(ParseRunRecord(WithLine(kRow1Line, "1,0.5," + reading)).error,
+                  "line 8: reading2 \"" + reading + "\" is not a reading of the 1 V range");
 }
 
 // The command-line evaluator, run as the operator would run it.
@@ -207,6 +211,19 @@ TEST_F(LinearityCli, InvalidRecordsAndUsageErrorsEndWithStatusTwo) {
     for (const QStringList& args :
          {QStringList{}, {"--bogus", "x.csv"}, {"a.csv", "b.csv"}, {dir_.path() + "/missing.csv"}})
         EXPECT_EQ(Run(args).exitCode, 2) << args.join(' ').toStdString();
+    EXPECT_TRUE(Run({"--bogus", "x.csv"})
+                    .err.startsWith("t720-linearity: unknown option \"--bogus\"\nusage:"));
+
+    // An all-zero record is a record, but its readings cannot be evaluated.
+    RunRecord zero = Sample();
+    zero.reading1.fill(0);
+    zero.reading2.fill(0);
+    const Result z = Run({WriteRecord(RunRecordText(zero))});
+    EXPECT_EQ(z.exitCode, 2);
+    EXPECT_TRUE(
+        z.err.contains(": the readings cannot be evaluated: the second readings add up to 0 V"))
+        << z.err.toStdString();
+    EXPECT_TRUE(z.out.isEmpty());
     EXPECT_EQ(Run({"--help"}).exitCode, 0);
 }
 

@@ -7,6 +7,7 @@
 #include "LinearityTestSupport.h"
 #include "ScriptedDmm.h"
 #include "linearity/RunRecord.h"
+#include "linearity/WindowActions.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -151,6 +152,34 @@ TEST_F(ScanTest, ARecordThatCannotBeSavedIsToldNotDropped) {
     EXPECT_TRUE(result.recordPath.isEmpty());
     EXPECT_EQ(result.note.rfind("Run record not saved: ", 0), 0u) << result.note;
     EXPECT_TRUE(state.controls.CmdOpt.visible);  // the run itself stands
+}
+
+// A DMM whose inputs are not on the divider reads 0 V at every tap: there is no
+// total to refer the deviations to. The readings are shown and kept, nothing else.
+TEST_F(ScanTest, ReadingsThatCannotBeEvaluatedAreShownAndKeptButNotEvaluated) {
+    meter.reading1 = {};
+    meter.reading2 = {};
+    const ScanResult result = Run();
+    EXPECT_EQ(result.outcome, ScanResult::Outcome::Completed);
+    EXPECT_EQ(result.message,
+              "Not evaluated: the second readings add up to 0 V, so there is no total to refer "
+              "the deviations to");
+    ASSERT_FALSE(result.recordPath.isEmpty());
+    EXPECT_EQ(result.note,
+              result.message + "; Saved " + QFileInfo(result.recordPath).fileName().toStdString());
+    EXPECT_FALSE(Evaluated());
+    EXPECT_FALSE(state.controls.maxppm.visible || state.controls.minppm.visible);
+    EXPECT_EQ(Grid().Cell(20, 2).text, "0.0000000");
+
+    // A shunt picked by hand evaluates nothing either; the status bar says why.
+    BeginShuntPick(state, 3);
+    MenuItemClicked(state, 2);
+    FinishShuntPick(state, host, 3);
+    EXPECT_EQ(state.controls.statusPanel1, result.message);
+    EXPECT_TRUE(state.controls.Picture1.primitives.empty());
+    for (int row = 1; row < GridModel::kRows; ++row)
+        for (int col = 5; col < GridModel::kCols; ++col)
+            EXPECT_EQ(Grid().Cell(row, col).text, "") << row << "," << col;
 }
 
 TEST_F(ScanTest, ADmmPortHeldByTheCalibratorsOwnLinkIsSaidSo) {

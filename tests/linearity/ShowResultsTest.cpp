@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 
 namespace t720::linearity {
 namespace {
@@ -151,19 +150,6 @@ TEST_F(ShowResultsTest, GermanDecimalComma) {
     EXPECT_EQ(s.controls.Results.Cell(1, 1).text, "0,5000000");
     EXPECT_EQ(s.controls.Results.Cell(10, 5).text, "5,0000000");
     EXPECT_EQ(s.controls.Results.Cell(9, 5).text, "0,0 ppm");
-}
-
-TEST_F(ShowResultsTest, NoCurveFromReadingsThatSumToZero) {
-    LinearityState s = test::StateAfterRun(test::Uniform(0.0f));
-    const PictureModel& pic = s.controls.Picture1;
-    ASSERT_FALSE(pic.primitives.empty());
-    for (const PlotPrimitive& p : pic.primitives) {
-        if (const auto* l = std::get_if<PlotLine>(&p))
-            EXPECT_TRUE(std::isfinite(l->x1) && std::isfinite(l->x2));
-        else
-            EXPECT_TRUE(std::isfinite(std::get<PlotCircle>(p).x));
-    }
-    EXPECT_TRUE(std::isfinite(pic.scaleLeft) && std::isfinite(pic.scaleWidth));
 }
 
 // A cell of general alignment shows a number to the right, a text to the left.
