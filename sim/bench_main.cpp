@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -33,7 +34,8 @@ Serves one simulated T720 calibrator, reachable two ways:
   --calibrator-link PATH  on a pseudo-terminal; PATH becomes a symbolic link to it
                           (missing directories are created, a stale link is replaced)
   --socket PATH        on the local socket PATH, for the stand-in USB library
-                       (build/bin/libzorusbcal.so), which connects to the path in
+                       @STANDIN@,
+                       which connects to the path in
                        T720_BENCH_SOCKET, or to the per-user default:
                        $XDG_RUNTIME_DIR/t720-bench/usb.sock, else
                        /tmp/t720-bench-<uid>/usb.sock, in a folder of mode 0700
@@ -82,6 +84,25 @@ K1Y selected on a divider of ten resistors with 1 V across it):
 
   --help               this text
 )usage";
+
+// The usage with the place of the stand-in library that goes with this bench:
+// beside it in a build tree, where the program built beside it too finds it by
+// itself; else where it is installed, apart, so that the program takes it only
+// when told to.
+std::string UsageText() {
+    const std::string indent = "\n                       ";
+    std::error_code ec;
+    const std::filesystem::path beside =
+        std::filesystem::read_symlink("/proc/self/exe", ec).parent_path() / "libzorusbcal.so";
+    const std::string place =
+        !ec && std::filesystem::exists(beside, ec)
+            ? beside.string() + indent + "(t720 built beside it loads it from there)"
+            : T720_STANDIN_INSTALLED + indent +
+                  "(t720 loads it only when T720_USBCAL_LIBRARY names it)";
+    std::string usage = kUsage;
+    usage.replace(usage.find("@STANDIN@"), 9, place);
+    return usage;
+}
 
 [[noreturn]] void UsageError(const std::string& message) {
     std::cerr << "t720-bench: " << message << "\nTry 't720-bench --help'.\n";
@@ -277,7 +298,7 @@ BenchOptions ParseOptions(int argc, char** argv) {
                     static_cast<int>(ParseInteger(optarg, "--dmm-garbage-after", 0, 1000000000));
                 break;
             case kHelp:
-                std::cout << kUsage;
+                std::cout << UsageText();
                 std::exit(0);
             default:
                 UsageError(std::string("unknown option or missing value: ") +
