@@ -32,6 +32,7 @@ RS-232 port, measures the calibrator's divider with a precision DMM,
 evaluates its linearity and searches the best trimming shunts. Every
 run is kept; two runs are compared (as found, as left) and reported
 in a printable PDF.
+t720-ctl sets it from scripts and test stands through the running program.
 .
 The maker's USB library is not part of this package.")
 
