@@ -186,6 +186,15 @@ bool RecordDesk::CompareWith(const QString& path) {
         hooks_.note("Cannot compare with " + Name(path) + ": " + parsed.error);
         return false;
     }
+    // Runs without a curve have nothing to compare.
+    for (const RunRecord* run :
+         std::initializer_list<const RunRecord*>{&shown_->record, &*parsed.record})
+        if (const std::string why = RecordNotEvaluable(*run); !why.empty()) {
+            hooks_.note("Cannot compare: the readings of " +
+                        (run == &shown_->record ? std::string("the run shown") : Name(path)) +
+                        " cannot be evaluated: " + why);
+            return false;
+        }
     asFound_ = RecordAt{*parsed.record, path};
     const PointValues found = MeasuredCurve(*parsed.record);
     state_.earlier = EarlierCurve{found, RunLabel("as found", *parsed.record),
@@ -216,6 +225,10 @@ void RecordDesk::Report() {
     if (Refused()) return;
     if (!shown_) {
         hooks_.note("No run to report: measure one, or open one with Runs…");
+        return;
+    }
+    if (const std::string why = RecordNotEvaluable(shown_->record); !why.empty()) {
+        hooks_.note("No report: the readings of the run shown cannot be evaluated: " + why);
         return;
     }
     RunNotes kept;

@@ -105,6 +105,10 @@ std::optional<RecordAt> Read(const QString& path, std::string& error) {
         error = path.toLocal8Bit().toStdString() + ": " + parsed.error;
         return std::nullopt;
     }
+    if (const std::string why = RecordNotEvaluable(*parsed.record); !why.empty()) {
+        error = path.toLocal8Bit().toStdString() + ": the readings cannot be evaluated: " + why;
+        return std::nullopt;
+    }
     return RecordAt{*parsed.record, path};
 }
 

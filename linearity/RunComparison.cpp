@@ -16,11 +16,23 @@ std::string RightAligned(std::string text, size_t width) {
 
 }  // namespace
 
-PointValues MeasuredCurve(const RunRecord& record) {
+namespace {
+
+EvalResult Measured(const RunRecord& record) {
     // As the window keeps the run: each second reading as a float.
     RowValues reading2{};
     for (int row = 1; row <= 20; ++row) reading2[row] = static_cast<float>(record.reading2[row]);
-    return Evaluate(reading2, ShuntTable{}, ShuntTable{}, RowShunts{}, false).LinDevPpm;
+    return Evaluate(reading2, ShuntTable{}, ShuntTable{}, RowShunts{}, false);
+}
+
+}  // namespace
+
+PointValues MeasuredCurve(const RunRecord& record) {
+    return Measured(record).LinDevPpm;
+}
+
+std::string RecordNotEvaluable(const RunRecord& record) {
+    return NotEvaluable(Measured(record));
 }
 
 CurveExtremes Extremes(const PointValues& curve) {

@@ -15,6 +15,10 @@ namespace t720::linearity {
 // without shunts: the window's reference curve for that run.
 PointValues MeasuredCurve(const RunRecord& record);
 
+// Why a record's readings cannot be evaluated (NotEvaluable), "" when they can:
+// such a record has no curve to list, compare or report.
+std::string RecordNotEvaluable(const RunRecord& record);
+
 // Largest and smallest of a curve's points 0..10 (point 0 is 0, so max >= 0 >= min).
 struct CurveExtremes {
     float max = 0.0f;

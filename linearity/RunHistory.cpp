@@ -100,7 +100,8 @@ History ListRuns(const QString& folder, const std::string& serialNumber) {
         if (parsed.record) {
             e.serialNumber = parsed.record->serialNumber;
             e.utcTime = parsed.record->utcTime;
-            e.deviation = Extremes(MeasuredCurve(*parsed.record));
+            if (RecordNotEvaluable(*parsed.record).empty())  // else no deviation to list
+                e.deviation = Extremes(MeasuredCurve(*parsed.record));
         } else {
             e.error = parsed.error;
         }

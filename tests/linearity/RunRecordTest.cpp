@@ -218,12 +218,18 @@ TEST_F(LinearityCli, InvalidRecordsAndUsageErrorsEndWithStatusTwo) {
     RunRecord zero = Sample();
     zero.reading1.fill(0);
     zero.reading2.fill(0);
-    const Result z = Run({WriteRecord(RunRecordText(zero))});
+    const QString zeroPath = WriteRecord(RunRecordText(zero));
+    const Result z = Run({zeroPath});
     EXPECT_EQ(z.exitCode, 2);
     EXPECT_TRUE(
         z.err.contains(": the readings cannot be evaluated: the second readings add up to 0 V"))
         << z.err.toStdString();
     EXPECT_TRUE(z.out.isEmpty());
+    // Nor has it a curve to report, or to list in the history.
+    const Result report = Run({"--report", dir_.path() + "/run.pdf", zeroPath});
+    EXPECT_EQ(report.exitCode, 2);
+    EXPECT_TRUE(report.err.contains("cannot be evaluated")) << report.err.toStdString();
+    EXPECT_FALSE(Run({"--history", dir_.path()}).out.contains("max"));
     EXPECT_EQ(Run({"--help"}).exitCode, 0);
 }
 
