@@ -155,10 +155,12 @@ bool RecordDesk::Open(const QString& path) {
     }
     RunStarted();
     if (hooks_.layOut) hooks_.layOut();
-    ShowRecordedRun(state_, host_, parsed.record->reading1, parsed.record->reading2);
+    const std::string why =
+        ShowRecordedRun(state_, host_, parsed.record->reading1, parsed.record->reading2);
     shown_ = RecordAt{*parsed.record, path};
     opened_ = true;
     std::string note = "Opened " + Name(path);
+    if (!why.empty()) note += "; not evaluated: " + why;
     // As its last report left it: the shunts chosen and the "as found" run.
     const NotesParse notes = ReadRunNotes(path);
     if (notes.notes) {

@@ -115,6 +115,7 @@ std::string FinishRun(LinearityState& state, WindowHost& host) {
     if (std::string why = Evaluate(state, false); !why.empty()) {
         state.controls.maxppm.visible = false;
         state.controls.minppm.visible = false;
+        state.controls.CmdOpt.visible = false;  // an earlier run's offer is no longer good
         host.Repaint();
         return why;
     }
