@@ -3,9 +3,13 @@
 #include "linearity/WindowActions.h"
 #include "link/NumberText.h"
 
+#include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
+#include <array>
+#include <vector>
 
 namespace t720::linearity {
 
@@ -17,25 +21,38 @@ QString Text(const std::string& utf8) {
 
 // Room between a cell's edge and its text, pixels.
 constexpr int kTextMargin = 2;
-// A text is shrunk to fit its cell down to this share of the grid's font size;
-// down to the first share it stays on one line, beyond it a text with blanks is
-// broken into lines if they fit the cell's height.
-constexpr double kSlightlySmaller = 0.85;
-constexpr double kSmallestText = 0.7;
 
-QFont Scaled(QFont font, double factor) {
-    if (font.pointSizeF() > 0)
-        font.setPointSizeF(font.pointSizeF() * factor);
-    else
-        font.setPixelSize(std::max(1, int(font.pixelSize() * factor)));
+// The widest texts each column holds: its headings and its numbers in the width
+// their patterns give a calibrator's divider (readings and sums near 0.1 and 1 V,
+// deviations of some ppm). The digit 0 is as wide as any other.
+const std::array<std::vector<const char*>, GridModel::kCols> kColumnTexts{{
+    {"copy", "R 116"},
+    {"1.MW in V", "modMW V", "0.0000000"},
+    {"2.MW in V", "0.0000000"},
+    {"R Shunt", "  750 kOhm", "  301 KOhm", "2.0 MOhm", "1,0 MOhm"},
+    {" 100 ... 90"},
+    {"0.0000000", "-00.0 ppm"},
+    {"dR ppm", "-000"},
+    {"dRS ppm", "-00.0"},
+    {"d% ppm", "-00.0"},
+    {"d% tst", "-00.0"},
+}};
+
+// A font as tall as the widget's may be narrowed a little before it is made
+// smaller; a narrow column gets a smaller font down to this share of the size,
+// narrowed further if need be.
+constexpr std::array kStretches{100, 95, 90, 85, 80};
+constexpr double kSmallest = 0.75;
+constexpr std::array kNarrowest{75, 70, 65, 60};
+
+QFont Sized(QFont font, double points, int stretch) {
+    font.setPointSizeF(points);
+    font.setStretch(stretch);
     return font;
 }
 
-// Whether `text`, broken at blanks, fits `room` in `font`.
-bool FitsWrapped(const QFont& font, const QRect& room, const QString& text) {
-    const QRect needed = QFontMetrics(font).boundingRect(QRect(0, 0, room.width(), 100000),
-                                                         Qt::TextWordWrap | Qt::AlignCenter, text);
-    return needed.width() <= room.width() && needed.height() <= room.height();
+int TextWidth(const QFont& font, const QString& text) {
+    return QFontMetrics(font).horizontalAdvance(text);
 }
 
 }  // namespace
@@ -61,13 +78,36 @@ QColor ScreenColour(Colour colour, const QPalette& palette) {
 GridWidget::GridWidget(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(false);
+    setFocusPolicy(Qt::StrongFocus);
+    ChooseFonts();
 }
 
-bool GridWidget::Take(const GridModel& model) {
+bool GridWidget::Take(const GridModel& model, bool now) {
     if (!model.redraw) return false;
+    if (model == shown_) return true;
+    const bool sameLayout = model.rowHeight == shown_.rowHeight &&
+                            model.colWidth == shown_.colWidth &&
+                            model.backgroundColour == shown_.backgroundColour;
+    const QRegion changed = sameLayout ? Changed(shown_, model) : QRegion(rect());
     shown_ = model;
-    update();
+    if (!sameLayout) ChooseFonts();
+    if (now)
+        repaint(changed);
+    else
+        update(changed);
     return true;
+}
+
+QRegion GridWidget::Changed(const GridModel& before, const GridModel& after) const {
+    QRegion region;
+    for (int row = 0; row < GridModel::kRows; ++row)
+        for (int col = 0; col < GridModel::kCols; ++col)
+            if (!(before.Cell(row, col) == after.Cell(row, col))) region += CellRect(row, col);
+    if (before.currentRow != after.currentRow || before.currentCol != after.currentCol) {
+        region += CellRect(before.currentRow, before.currentCol);
+        region += CellRect(after.currentRow, after.currentCol);
+    }
+    return region;
 }
 
 QSizeF GridWidget::SizeInTwips() const {
@@ -135,38 +175,75 @@ Qt::Alignment GridWidget::CellAlignment(int row, int col) const {
     return Qt::AlignLeft | Qt::AlignVCenter;
 }
 
-GridWidget::TextLayout GridWidget::LayOut(int row, int col) const {
+void GridWidget::ChooseFonts() {
+    QFont base = font();
+    if (base.pointSizeF() <= 0) base.setPointSizeF(9);
+    const double size = base.pointSizeF();
+    const int height = CellRect(1, 1).height();
+    for (int col = 0; col < GridModel::kCols; ++col) {
+        const int room = CellRect(1, col).width() - 2 * kTextMargin;
+        // Widths scale with the size and the stretch, nearly: measure only the
+        // candidates whose estimate fits.
+        int widest = 0;
+        for (const char* text : kColumnTexts[static_cast<size_t>(col)])
+            widest = std::max(widest, TextWidth(Sized(base, size, 100), QString::fromUtf8(text)));
+        const auto fits = [&](const QFont& f) {
+            if (widest * f.pointSizeF() / size * f.stretch() / 100.0 > room + 1) return false;
+            if (QFontMetrics(f).height() > height) return false;
+            for (const char* text : kColumnTexts[static_cast<size_t>(col)])
+                if (TextWidth(f, QString::fromUtf8(text)) > room) return false;
+            return true;
+        };
+        QFont chosen = Sized(base, size * kSmallest, kNarrowest.back());
+        bool found = false;
+        for (double points = size; points >= size * kSmallest - 1e-9 && !found; points -= 0.25)
+            for (const int stretch : kStretches)
+                if (!found && fits(Sized(base, points, stretch))) {
+                    chosen = Sized(base, points, stretch);
+                    found = true;
+                }
+        for (const int stretch : kNarrowest)
+            if (!found && fits(Sized(base, size * kSmallest, stretch))) {
+                chosen = Sized(base, size * kSmallest, stretch);
+                found = true;
+            }
+        // Smaller still only when nothing else fits (a very small window).
+        for (double points = size * kSmallest; !found && points > 4; points -= 0.25)
+            if (fits(Sized(base, points, kNarrowest.back()))) {
+                chosen = Sized(base, points, kNarrowest.back());
+                found = true;
+            }
+        columnFont_[static_cast<size_t>(col)] = chosen;
+    }
+}
+
+QFont GridWidget::CellFont(int row, int col) const {
+    QFont f = ColumnFont(col);
     const QString text = CellText(row, col);
-    const QRect inner = CellRect(row, col).adjusted(kTextMargin, 0, -kTextMargin, 0);
-    const int align = static_cast<int>(CellAlignment(row, col));
-    TextLayout layout{font(), align | Qt::TextSingleLine, text, true};
-    const int needed = fontMetrics().horizontalAdvance(text);
-    if (needed <= inner.width() || inner.width() <= 0) return layout;
-    // A text wider than its column is drawn a little smaller, or on two lines, or
-    // smaller still, rather than cut.
-    const double factor = double(inner.width()) / needed;
-    const QString words = text.trimmed();
-    if (factor < kSlightlySmaller && words.contains(u' ')) {
-        for (const double size : {1.0, kSlightlySmaller}) {
-            const QFont f = Scaled(font(), size);
-            if (FitsWrapped(f, inner, words)) return {f, align | Qt::TextWordWrap, words, true};
+    const int room = CellRect(row, col).width() - 2 * kTextMargin;
+    const int needed = TextWidth(f, text);
+    // A text beyond the column's widest (an unexpected reading) is drawn smaller
+    // rather than cut.
+    if (room > 0 && needed > room && f.pointSizeF() > 0) {
+        for (double points = f.pointSizeF() * room / needed; points > 2; points -= 0.25) {
+            f.setPointSizeF(points);
+            if (TextWidth(f, text) <= room) break;
         }
     }
-    // A font's size moves in whole pixels: shrink until it fits, or as far as allowed.
-    for (double f = std::max(kSmallestText, factor);; f = std::max(kSmallestText, f - 0.03)) {
-        layout.font = Scaled(font(), f);
-        layout.fits = QFontMetrics(layout.font).horizontalAdvance(text) <= inner.width();
-        if (layout.fits || f <= kSmallestText) return layout;
-    }
+    return f;
 }
 
 bool GridWidget::CellTextFits(int row, int col) const {
-    return CellText(row, col).isEmpty() || LayOut(row, col).fits;
+    const QString text = CellText(row, col);
+    return text.isEmpty() ||
+           TextWidth(CellFont(row, col), text) <= CellRect(row, col).width() - 2 * kTextMargin;
 }
 
-void GridWidget::paintEvent(QPaintEvent*) {
+void GridWidget::paintEvent(QPaintEvent* event) {
     QPainter p(this);
-    p.fillRect(rect(), ScreenColour(shown_.backgroundColour, palette()));
+    const QRegion dirty = event->region();
+    p.setClipRegion(dirty);
+    p.fillRect(dirty.boundingRect(), ScreenColour(shown_.backgroundColour, palette()));
 
     const QColor line = palette().color(QPalette::Mid);
     const QColor fixedLine = palette().color(QPalette::Dark);
@@ -174,7 +251,7 @@ void GridWidget::paintEvent(QPaintEvent*) {
     for (int row = 0; row < GridModel::kRows; ++row) {
         for (int col = 0; col < GridModel::kCols; ++col) {
             const QRect cell = CellRect(row, col);
-            if (cell.width() <= 0 || cell.height() <= 0) continue;
+            if (cell.width() <= 0 || cell.height() <= 0 || !dirty.intersects(cell)) continue;
             p.fillRect(cell, CellBackground(row, col));
             if (Fixed(row, col)) {
                 // Raised like the heading cells of a grid control.
@@ -186,14 +263,14 @@ void GridWidget::paintEvent(QPaintEvent*) {
             p.drawLine(cell.topRight(), cell.bottomRight());
             p.drawLine(cell.bottomLeft(), cell.bottomRight());
 
-            if (!CellText(row, col).isEmpty()) {
-                p.setPen(CellForeground(row, col));
-                const QRect inner = cell.adjusted(kTextMargin, 0, -kTextMargin, 0);
+            const QString text = CellText(row, col);
+            if (!text.isEmpty()) {
                 p.save();
-                p.setClipRect(cell.adjusted(0, 0, -1, -1));
-                const TextLayout layout = LayOut(row, col);
-                p.setFont(layout.font);
-                p.drawText(inner, layout.flags, layout.text);
+                p.setClipRect(cell.adjusted(0, 0, -1, -1), Qt::IntersectClip);
+                p.setPen(CellForeground(row, col));
+                p.setFont(CellFont(row, col));
+                p.drawText(cell.adjusted(kTextMargin, 0, -kTextMargin, 0),
+                           static_cast<int>(CellAlignment(row, col)) | Qt::TextSingleLine, text);
                 p.restore();
             }
         }
@@ -207,6 +284,12 @@ void GridWidget::paintEvent(QPaintEvent*) {
         p.setPen(pen);
         p.drawRect(current.adjusted(1, 1, -2, -2));
     }
+    // The keyboard's cursor, while the grid has the focus.
+    const QRect cursor = CellRect(cursorRow_, cursorCol_);
+    if (hasFocus() && cursor.isValid()) {
+        p.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        p.drawRect(cursor.adjusted(1, 1, -1, -1));
+    }
 }
 
 void GridWidget::mousePressEvent(QMouseEvent* event) {
@@ -218,6 +301,94 @@ void GridWidget::mousePressEvent(QMouseEvent* event) {
     const double x = pos.x() / ScaleX() * 1440.0 / logicalDpiX();
     const double y = pos.y() / ScaleY() * 1440.0 / logicalDpiY();
     emit buttonPressed(button, x, y, event->globalPosition().toPoint());
+}
+
+bool GridWidget::event(QEvent* event) {
+    // The context-menu key arrives as a context menu of the keyboard (from the
+    // window system) or as the key itself; the menu opens once.
+    if (event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
+        MenuOnCursor();
+        return true;
+    }
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+        update(CellRect(cursorRow_, cursorCol_));
+    return QWidget::event(event);
+}
+
+void GridWidget::keyPressEvent(QKeyEvent* event) {
+    const bool shift = event->modifiers() == Qt::ShiftModifier;
+    const bool plain = event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier;
+    switch (event->key()) {
+        case Qt::Key_Menu:
+            MenuOnCursor();
+            return;
+        case Qt::Key_F10:
+            if (!shift) break;
+            MenuOnCursor();
+            return;
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown: {
+            if (!plain) break;
+            int row = cursorRow_, col = cursorCol_;
+            switch (event->key()) {
+                case Qt::Key_Up: --row; break;
+                case Qt::Key_Down: ++row; break;
+                case Qt::Key_Left: --col; break;
+                case Qt::Key_Right: ++col; break;
+                case Qt::Key_Home: col = 0; break;
+                case Qt::Key_End: col = GridModel::kCols - 1; break;
+                case Qt::Key_PageUp: row = 0; break;
+                default: row = GridModel::kRows - 1; break;
+            }
+            MoveCursor(row, col);
+            return;
+        }
+        default:
+            break;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void GridWidget::MoveCursor(int row, int col) {
+    row = std::clamp(row, 0, GridModel::kRows - 1);
+    col = std::clamp(col, 0, GridModel::kCols - 1);
+    update(CellRect(cursorRow_, cursorCol_));
+    cursorRow_ = row;
+    cursorCol_ = col;
+    update(CellRect(row, col));
+    // What a screen reader says of the cell: its headings and its text.
+    const QString rowName = row > 0 ? CellText(row, 0) : QStringLiteral("heading");
+    const QString colName = col > 0 && !CellText(0, col).isEmpty() ? CellText(0, col)
+                                                                    : QString::number(col);
+    setAccessibleDescription(
+        QStringLiteral("%1, %2: %3").arg(rowName, colName, CellText(row, col).trimmed()));
+}
+
+void GridWidget::MenuOnCursor() {
+    const QRect cell = CellRect(cursorRow_, cursorCol_);
+    if (!cell.isValid()) return;
+    // The centre of the cell in the model's twips, where a mouse would be.
+    const QPointF centre = QRectF(cell).center();
+    const double x = centre.x() / ScaleX() * 1440.0 / logicalDpiX();
+    const double y = centre.y() / ScaleY() * 1440.0 / logicalDpiY();
+    emit buttonPressed(kRightButton, x, y, mapToGlobal(cell.bottomLeft()));
+}
+
+void GridWidget::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    ChooseFonts();
+}
+
+void GridWidget::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange) ChooseFonts();
+    QWidget::changeEvent(event);
 }
 
 }  // namespace t720::linearity

@@ -1,6 +1,10 @@
 // The grid `Results` on screen: paints a GridModel cell by cell (texts, colours,
 // alignment, row heights and column widths in twips) and reports mouse buttons in
-// the grid's own coordinates (twips from its top left corner).
+// the grid's own coordinates (twips from its top left corner). Each column has one
+// font, chosen from the column's size for the widest texts it holds, so that every
+// cell of a column looks alike; only the cells that changed are painted again.
+// From the keyboard: the arrow keys (Home, End, Page Up, Page Down) move a cell
+// cursor, and the context-menu key or Shift+F10 on a cell is the right button there.
 #pragma once
 
 #include "linearity/ResultsControls.h"
@@ -9,9 +13,11 @@
 #include <QFont>
 #include <QPalette>
 #include <QRect>
+#include <QRegion>
 #include <QSize>
 #include <QSizeF>
 #include <QWidget>
+#include <array>
 
 namespace t720::linearity {
 
@@ -26,8 +32,9 @@ class GridWidget final : public QWidget {
     explicit GridWidget(QWidget* parent = nullptr);
 
     // Takes the model for painting, unless its painting is switched off: then the
-    // grid keeps showing what it showed before. Returns whether it was taken.
-    bool Take(const GridModel& model);
+    // grid keeps showing what it showed before. Returns whether it was taken. Only
+    // the cells that changed are painted again: later, or `now`.
+    bool Take(const GridModel& model, bool now = false);
 
     // The widget's size, in twips, as the model's outer size takes it.
     QSizeF SizeInTwips() const;
@@ -43,8 +50,15 @@ class GridWidget final : public QWidget {
     QColor CellForeground(int row, int col) const;
     Qt::Alignment CellAlignment(int row, int col) const;
     QRect CellRect(int row, int col) const;
-    // Whether the cell's text is shown whole (smaller or on two lines if need be).
+    // The font a cell's text is painted in: its column's, unless the text is wider
+    // than anything the column was sized for.
+    QFont CellFont(int row, int col) const;
+    QFont ColumnFont(int col) const { return columnFont_.at(static_cast<size_t>(col)); }
+    // Whether the cell's text is shown whole, on one line, in its font.
     bool CellTextFits(int row, int col) const;
+    // The keyboard's cell cursor.
+    int CursorRow() const { return cursorRow_; }
+    int CursorCol() const { return cursorCol_; }
     const GridModel& Shown() const { return shown_; }
 
   signals:
@@ -52,18 +66,21 @@ class GridWidget final : public QWidget {
     void buttonPressed(int button, double x, double y, QPoint global);
 
   protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
-    struct TextLayout {
-        QFont font;
-        int flags;
-        QString text;
-        bool fits;
-    };
-    // How a cell's text is drawn in its cell.
-    TextLayout LayOut(int row, int col) const;
+    // One font per column, for the column's widths and the texts it may hold.
+    void ChooseFonts();
+    // The cells whose look differs between two models of the same layout.
+    QRegion Changed(const GridModel& before, const GridModel& after) const;
+    void MoveCursor(int row, int col);
+    // The right button on the cursor's cell, as the keyboard gives it.
+    void MenuOnCursor();
     double ScaleX() const;
     double ScaleY() const;
     double ColumnLeft(int col) const;  // pixels, fractional
@@ -72,6 +89,9 @@ class GridWidget final : public QWidget {
 
     GridModel shown_;
     QSize layoutSize_;
+    std::array<QFont, GridModel::kCols> columnFont_;
+    int cursorRow_ = 0;
+    int cursorCol_ = 0;
 };
 
 }  // namespace t720::linearity

@@ -11,6 +11,7 @@ PictureWidget::PictureWidget(QWidget* parent) : QWidget(parent) {
 }
 
 void PictureWidget::Take(const PictureModel& model) {
+    if (model == shown_) return;
     shown_ = model;
     update();
 }

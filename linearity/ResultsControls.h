@@ -23,6 +23,7 @@ struct GridCell {
     Colour foreColour = kSysWindowText;
     Colour backColour = kSysWindowBackground;
     Align align = Align::General;
+    bool operator==(const GridCell&) const = default;
 };
 
 // The grid `Results`: 21 rows by 10 columns, row 0 and column 0 being headings.
@@ -51,6 +52,7 @@ struct GridModel {
     int currentCol = 1;
     bool visible = true;
     bool redraw = true;  // painting on; the shunt search switches it off
+    bool operator==(const GridModel&) const = default;
 };
 
 // How a General cell shows its text: right when it reads as a number in the
@@ -94,6 +96,7 @@ struct PictureModel {
     double scaleHeight = 1.0;
     std::vector<PlotPrimitive> primitives;
     std::vector<PlotLegend> legend;  // empty unless two runs are compared
+    bool operator==(const PictureModel&) const = default;
 };
 
 struct LabelModel {

@@ -26,12 +26,19 @@ std::string FolderProblem(const QString& folder) {
     return {};
 }
 
+std::string ShownPath(const QString& path) {
+    QString shown = QDir::toNativeSeparators(path);
+    const QString home = QDir::toNativeSeparators(QDir::homePath()) + QDir::separator();
+    if (shown.startsWith(home)) shown = "~" + shown.mid(home.size() - 1);
+    return shown.toStdString();
+}
+
 RunSaved SaveRunInto(const RunsFolder& folder, const RunRecord& record) {
     std::string why;
     if (folder.configured) why = FolderProblem(folder.path);
     if (why.empty()) {
         const RecordSave saved = SaveRunRecord(folder.path, record);
-        if (saved.ok()) return {saved.path, "Saved " + QFileInfo(saved.path).fileName().toStdString()};
+        if (saved.ok()) return {saved.path, "Saved " + ShownPath(saved.path)};
         why = saved.error;
         if (!folder.configured) return {{}, "Run record not saved: " + why};
     }

@@ -31,8 +31,11 @@ std::string FolderProblem(const QString& folder);
 // Where a record went and what the operator should read about it.
 struct RunSaved {
     QString path;      // empty when the record was kept nowhere
-    std::string note;  // "Saved <name>", or where it went instead and why
+    std::string note;  // "Saved <path>", or where it went instead and why
 };
+
+// A path as the operator reads it: the home folder written as ~.
+std::string ShownPath(const QString& path);
 
 // Saves into the folder. A configured folder is never created: a share that is
 // not mounted would otherwise fill the empty mount point of this station. When it

@@ -8,10 +8,13 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -35,6 +38,23 @@ void SetText(QLabel* label, const std::string& utf8) {
 // A summary line of the optimisation is this long; the side pane is made wide
 // enough for it in the fixed-pitch font.
 constexpr int kSummaryCharacters = 58;
+
+// Shows as much of its text as its width allows, the middle elided (a path keeps
+// its start and its file name), and never widens the window; the text itself, for
+// a screen reader too, stays whole.
+class ElidedLabel final : public QLabel {
+  public:
+    QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        const QRect room = contentsRect();
+        p.setPen(palette().color(foregroundRole()));
+        p.drawText(room, static_cast<int>(alignment()),
+                   fontMetrics().elidedText(text(), Qt::ElideMiddle, room.width()));
+    }
+};
 
 }  // namespace
 
@@ -120,8 +140,12 @@ void frmResults::BuildLayout() {
         label->setTextFormat(Qt::PlainText);
         label->setMinimumHeight(QFontMetrics(fixed).height());
         label->setCursor(Qt::PointingHandCursor);
-        label->setToolTip(QStringLiteral("Click to take over this shunt set"));
+        label->setToolTip(QStringLiteral("Click or press Return to take over this shunt set"));
         label->setAccessibleName(QStringLiteral("Best set with at most %1 shunts").arg(n));
+        // Reached with the Tab key; Return takes the line over.
+        label->setFocusPolicy(Qt::StrongFocus);
+        label->setStyleSheet(QStringLiteral(
+            "QLabel:focus { background-color: palette(highlight); color: palette(highlighted-text); }"));
         label->installEventFilter(this);
         optiLayout->addWidget(label);
         OptiL1[n] = label;
@@ -131,6 +155,11 @@ void frmResults::BuildLayout() {
     OptiLcnt = new QLabel;
     OptiL3->setToolTip(QStringLiteral("Best score of the running search"));
     OptiLcnt->setToolTip(QStringLiteral("Shunt sets evaluated"));
+    OptiL3->setAccessibleName(OptiL3->toolTip());
+    OptiLcnt->setAccessibleName(OptiLcnt->toolTip());
+    Opti->setAccessibleName(QStringLiteral("Shunt optimisation"));
+    minppm->setAccessibleName(minppm->toolTip());
+    maxppm->setAccessibleName(maxppm->toolTip());
     figures->addWidget(OptiL3);
     figures->addStretch(1);
     figures->addWidget(OptiLcnt);
@@ -166,16 +195,22 @@ void frmResults::BuildLayout() {
     StatusBar = new QStatusBar;
     StatusBar->setSizeGripEnabled(false);
     statusPanel1 = new QLabel;
-    statusPanel2 = new QLabel;
+    statusPanel2 = new ElidedLabel;
     statusPanel1->setAccessibleName(QStringLiteral("Status; click to stop"));
     statusPanel2->setAccessibleName(QStringLiteral("Run record"));
     StatusBar->addWidget(statusPanel1, 3);
     StatusBar->addWidget(statusPanel2, 2);
-    StatusBar->setToolTip(QStringLiteral("Click to stop"));
+    StatusBar->setToolTip(QStringLiteral("Click (or press Escape) to stop"));
     for (QObject* o : {static_cast<QObject*>(StatusBar), static_cast<QObject*>(statusPanel1),
                        static_cast<QObject*>(statusPanel2)})
         o->installEventFilter(this);
     outer->addWidget(StatusBar);
+
+    // Keyboard order from the top left: the grid, the summary lines, the button.
+    QWidget::setTabOrder(Results, OptiL1[0]);
+    for (size_t n = 1; n < OptiL1.size(); ++n) QWidget::setTabOrder(OptiL1[n - 1], OptiL1[n]);
+    QWidget::setTabOrder(OptiL1.back(), CmdOpt);
+    Results->setAccessibleDescription(QStringLiteral("Arrow keys: move; menu key: choose a shunt"));
 
     mnu_rsel = new QMenu(QStringLiteral("Rselec"), this);
     for (size_t i = 0; i < mnu_r.size(); ++i) {
@@ -228,6 +263,10 @@ void frmResults::Render() {
     CmdOpt->setVisible(c.CmdOpt.visible);
     SetText(statusPanel1, c.statusPanel1);
     SetText(statusPanel2, note_);
+    // A long note is elided; its tooltip has it whole, and a record's whole path.
+    statusPanel2->setToolTip(note_ == lastScan_.note && !lastScan_.recordPath.isEmpty()
+                                 ? QDir::toNativeSeparators(lastScan_.recordPath)
+                                 : Text(note_));
     CmdRuns->setEnabled(!Busy());
     CmdReport->setEnabled(!Busy());
     for (size_t i = 0; i < mnu_r.size(); ++i) {
@@ -303,12 +342,12 @@ void frmResults::Scanx() {
 
 void frmResults::Repaint() {
     Render();
-    repaint();
+    // Paint what changed now, before the caller holds the thread.
+    QCoreApplication::sendPostedEvents(this, QEvent::UpdateRequest);
 }
 
 void frmResults::RepaintGrid() {
-    Results->Take(state_.controls.Results);
-    Results->repaint();
+    Results->Take(state_.controls.Results, true);
 }
 
 void frmResults::Yield() {
@@ -344,17 +383,45 @@ void frmResults::GridButton(int button, double xTwips, double yTwips, QPoint glo
         FinishShuntPick(state_, *this, hit.row);
         Render();
     } else if (hit.zone == GridHit::Zone::Copy) {
-        const std::string text = CopyGridText(state_);
-        QClipboard* clipboard = QGuiApplication::clipboard();
-        clipboard->clear();
-        clipboard->setText(Text(text));
-        Render();
+        CopyGrid();
     }
+}
+
+void frmResults::CopyGrid() {
+    const std::string text = CopyGridText(state_);
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(Text(text));
+    Render();
+}
+
+void frmResults::keyPressEvent(QKeyEvent* event) {
+    // The keys of the mouse's actions, under the same rules: a switched-off window
+    // takes no keys at all, and a hidden grid cannot be copied.
+    if (event->matches(QKeySequence::Copy) && Results->isVisible()) {
+        CopyGrid();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        shared_.StopRequest = true;  // as a click on the status bar
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 bool frmResults::eventFilter(QObject* watched, QEvent* event) {
     if (watched == side_ && event->type() == QEvent::Resize) {
         PlaceSidePane();
+        return false;
+    }
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        for (size_t n = 0; n < OptiL1.size(); ++n)
+            if (watched == OptiL1[n] &&
+                (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+                OptiL1Click(static_cast<int>(n));
+                return true;
+            }
         return false;
     }
     if (event->type() != QEvent::MouseButtonPress) return false;

@@ -97,8 +97,10 @@ class frmResults final : public QWidget, public LinearityPort, public linearity:
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    void CopyGrid();
     void BuildLayout();
     void PlaceSidePane();
     void LayOutGrid();  // the grid's model sized as the widget on screen

@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "app/DialogueTrace.h"
+#include "panel/IndicatorLabel.h"
 
 namespace t720 {
 
@@ -31,9 +32,10 @@ QString CssColour(Colour c, const char* systemRole) {
 QString ButtonStyle(Colour back) {
     return QStringLiteral(
                "QPushButton { background-color: %1; color: black; border: 1px solid palette(dark);"
-               " border-radius: 4px; padding: 6px 14px; }"
-               "QPushButton:pressed { border: 2px solid palette(shadow); }"
-               "QPushButton:focus { border: 2px solid palette(highlight); }"
+               " margin: 1px; border-radius: 4px; padding: 6px 14px; }"
+               // A thicker border takes the margin's room: the button keeps its size.
+               "QPushButton:pressed { border: 2px solid palette(shadow); margin: 0px; }"
+               "QPushButton:focus { border: 2px solid palette(highlight); margin: 0px; }"
                "QPushButton:disabled { color: palette(mid); }")
         .arg(IsSystemColour(back) ? QStringLiteral("palette(button)") : CssColour(back, "button"));
 }
@@ -79,12 +81,14 @@ frmTor720::frmTor720(MainPanel& panel, Supervisor& supervisor, SharedState& stat
     : QMainWindow(parent), panel_(panel), sup_(supervisor), s_(state) {
     BuildLayout();
     BuildContextMenu();
+    BuildKeyMenus();
     Connect();
     panel_.SetRepaint([this] { RenderNow(); });
     timer_.setTimerType(Qt::PreciseTimer);
     timer_.setInterval(3);
     connect(&timer_, &QTimer::timeout, this, [this] { OnTick(); });
     Render();
+    KeepSteady();
 }
 
 int frmTor720::TwipsToPixels(int twips) const {
@@ -145,6 +149,9 @@ void frmTor720::BuildLayout() {
     signGroup->addButton(Minus);
     HBr = new QCheckBox(QStringLiteral("HB"));
     HBr->setToolTip(QStringLiteral("Half bridge"));
+    HBr->setAccessibleName(HBr->toolTip());
+    Plus->setAccessibleName(QStringLiteral("Sign plus"));
+    Minus->setAccessibleName(QStringLiteral("Sign minus"));
     signRow->addWidget(Plus);
     signRow->addWidget(Minus);
     signRow->addSpacing(24);
@@ -198,12 +205,13 @@ void frmTor720::BuildLayout() {
 
     setCentralWidget(central);
 
-    statusPanel1 = new QLabel;
-    statusPanel1->setMinimumWidth(
-        statusPanel1->fontMetrics().horizontalAdvance(QStringLiteral("Data transfer: -- ")));
+    // The indicator changes on every pass: it repaints itself alone.
+    statusPanel1 = new IndicatorLabel({QStringLiteral("Data transfer: --"),
+                                       QStringLiteral("USB Datenverkehr")});
     statusPanel2 = new QLabel;
     // Named for assistive technologies and for anybody driving the window from outside.
-    statusPanel1->setAccessibleName(QStringLiteral("Data transfer; click to stop a linearity run"));
+    statusPanel1->setAccessibleName(
+        QStringLiteral("Data transfer; click or press Escape to stop a linearity run"));
     statusPanel2->setAccessibleName(QStringLiteral("Notes"));
     txtMessages->setAccessibleName(QStringLiteral("Connection messages"));
     Textremo->setAccessibleName(QStringLiteral("Calibrator message"));
@@ -281,30 +289,8 @@ bool frmTor720::eventFilter(QObject* watched, QEvent* event) {
     const auto* widget = qobject_cast<QWidget*>(watched);
     const bool usable = widget && widget->isEnabled();
     auto* mouse = (press || release) ? static_cast<QMouseEvent*>(event) : nullptr;
-    if (watched == Command6) {
-        // The calibrator beeps while the button is held, by any mouse button or the space bar.
-        const bool keyDown = type == QEvent::KeyPress &&
-                             static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space &&
-                             !static_cast<QKeyEvent*>(event)->isAutoRepeat();
-        const bool keyUp = type == QEvent::KeyRelease &&
-                           static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space &&
-                           !static_cast<QKeyEvent*>(event)->isAutoRepeat();
-        if ((press || keyDown) && usable && !beepHeld_) {
-            beepHeld_ = true;
-            Act([&] { panel_.Command6Down(); });
-        } else if ((release || keyUp) && beepHeld_) {
-            beepHeld_ = false;
-            // A run may have started in the pass of the press and switched the
-            // window off: then the beep ends with the next transmission after it.
-            if (usable && panel_.Model().enabled)
-                Act([&] { panel_.Command6Up(); });
-            else {
-                panel_.Command6UpUnsent();
-                Render();
-            }
-        }
-        return false;
-    }
+    if (watched == Command6) return BeepEvent(event);
+    if (OwnMenuKey(watched, event)) return true;
     if (!usable) return false;
     if (watched == CommandCOM2 && press && mouse->button() == Qt::RightButton) {
         Act([&] { sup_.CommandCOM2RightPress(); });
@@ -428,6 +414,8 @@ void frmTor720::RenderNow() {
 
 void frmTor720::Render() {
     const PanelModel& m = panel_.Model();
+    // Every 3 ms tick renders; nine ticks in ten change nothing.
+    if (!firstRender_ && m == shown_ && s_.RangeTab == shownRangeTab_) return;
     const PanelModel* before = firstRender_ ? nullptr : &shown_;
     auto changed = [&](auto member) { return !before || before->*member != m.*member; };
 
@@ -524,6 +512,7 @@ void frmTor720::Render() {
     }
 
     shown_ = m;
+    shownRangeTab_ = s_.RangeTab;
     firstRender_ = false;
 }
 

@@ -75,6 +75,11 @@ class frmTor720 : public QMainWindow {
     QMenu* contextMenu = nullptr;
     QAction* portsAction = nullptr;
     QAction* traceAction = nullptr;
+    // The right-click actions of COM2 and "Spez" as menus, for the keyboard.
+    QMenu* com2Menu = nullptr;
+    QAction* nextPortAction = nullptr;
+    QMenu* spezMenu = nullptr;
+    QAction* lastRunAction = nullptr;
     // The ports dialog while it is open.
     PortsDialog* Ports() const { return ports_; }
 
@@ -82,10 +87,20 @@ class frmTor720 : public QMainWindow {
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void BuildLayout();
     void BuildContextMenu();
+    // The keyboard's ways to the right-click actions, the stop and the beep
+    // (frmTor720Keys.cpp).
+    void BuildKeyMenus();
+    bool OwnMenuKey(QObject* watched, QEvent* event);
+    bool BeepEvent(QEvent* event);
+    void EndBeep();
+    // Room and widths that keep the window still when colours, captions and the
+    // note change.
+    void KeepSteady();
     void ShowPorts();
     void SwitchTrace(bool on);
     void Connect();
@@ -102,8 +117,10 @@ class frmTor720 : public QMainWindow {
     std::function<bool()> busy_;
     bool closePending_ = false;
     bool beepHeld_ = false;  // the beep button is held down
+    QTimer beepRelease_;     // a Space released: ends the beep unless pressed again at once
     bool shutDown_ = false;
     PanelModel shown_;  // what the widgets show
+    std::array<int32_t, 7> shownRangeTab_{};
     bool firstRender_ = true;
     QPointer<PortsDialog> ports_;
     QString note_;  // the status bar's note in full

@@ -180,7 +180,7 @@ TEST(RunsFolder, AFolderNotThereIsNeverCreatedAndTheRunKeptAtHome) {
         << saved.note;
     const RunSaved shared = SaveRunInto({dir.path(), true}, kAsLeft);
     EXPECT_EQ(QFileInfo(shared.path).path(), dir.path());
-    EXPECT_EQ(shared.note.rfind("Saved 2024", 0), 0u) << shared.note;
+    EXPECT_EQ(shared.note, "Saved " + shared.path.toStdString());  // where
 
     ASSERT_EQ(SetRunsFolder(dir.path()), "");
     EXPECT_EQ(CurrentRunsFolder().path, dir.path());

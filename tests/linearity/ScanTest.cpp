@@ -123,7 +123,7 @@ TEST_F(ScanTest, AFullRunMeasuresTwentyRowsEvaluatesAndKeepsARecord) {
     // The record: in the data directory, with the calibrator and the DMM port named.
     EXPECT_EQ(RecordCount(), recordsBefore + 1);
     ASSERT_FALSE(result.recordPath.isEmpty());
-    EXPECT_EQ(result.note, "Saved " + QFileInfo(result.recordPath).fileName().toStdString());
+    EXPECT_EQ(result.note, "Saved " + result.recordPath.toStdString());  // where it went
     const RecordParse parsed = ReadRunRecord(result.recordPath);
     ASSERT_TRUE(parsed.record) << parsed.error;
     EXPECT_FALSE(parsed.record->programVersion.empty());
