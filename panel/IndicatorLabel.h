@@ -1,6 +1,6 @@
 // A one-line label for a text that changes many times a second (the "Data
-// transfer:" indicator moves on every pass, 33 times a second): of fixed size, so a
-// new text never lays out the status bar again; opaque, so only its own pixels are
+// transfer:" indicator moves on every pass, 33 times a second): of fixed size (set
+// by its owner), so a new text never lays out the status bar again; opaque, so only its own pixels are
 // painted; and each of its few texts drawn once into a picture that a paint copies.
 #pragma once
 
@@ -36,11 +36,16 @@ class IndicatorLabel final : public QLabel {
             QPainter p(&picture);
             p.setPen(palette().color(QPalette::WindowText));
             p.setFont(font());
-            p.drawText(contentsRect(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                       text());
+            // On the bottom line of a label made taller beside a note of several lines.
+            const QRect line = contentsRect().adjusted(0, height() - sizeHint().height(), 0, 0);
+            p.drawText(line, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
             shown = drawn_.insert(text(), picture);
         }
         QPainter(this).drawPixmap(0, 0, *shown);
+    }
+    void resizeEvent(QResizeEvent* event) override {
+        drawn_.clear();
+        QLabel::resizeEvent(event);
     }
     void changeEvent(QEvent* event) override {
         if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange ||

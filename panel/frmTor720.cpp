@@ -219,6 +219,9 @@ void frmTor720::BuildLayout() {
     statusPanel2->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     statusPanel2->setWordWrap(true);
     statusPanel2->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // Without a grip the bar is exactly as high as its panels, which keep their
+    // bottom line where it is when a note takes more lines.
+    statusBar()->setSizeGripEnabled(false);
     statusBar()->addWidget(statusPanel1);
     statusBar()->addWidget(statusPanel2, 1);
     statusBar()->installEventFilter(this);
@@ -543,6 +546,8 @@ void frmTor720::FitNote() {
     }
     statusPanel2->setText(shown);
     statusPanel2->setFixedHeight(std::clamp(height(shown), fm.lineSpacing(), most));
+    // The indicator beside it keeps to the bottom line, where it always stands.
+    statusPanel1->setFixedHeight(statusPanel2->height());
 }
 
 }  // namespace t720

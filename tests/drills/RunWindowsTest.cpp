@@ -74,6 +74,8 @@ TEST_F(RunWindows, TheMainWindowIsOffForTheRunAndEitherStatusBarStopsIt) {
         QContextMenuEvent menu(QContextMenuEvent::Mouse, {2, 2}, Main().mapToGlobal(QPoint(2, 2)));
         QApplication::sendEvent(Main().ChanLabel, &menu);  // nor does its context menu open
         EXPECT_FALSE(Main().contextMenu->isVisible());
+        QTest::keyClick(Main().CommandCOM2, Qt::Key_Menu);
+        EXPECT_FALSE(Main().com2Menu->isVisible());
         QTest::mouseClick(Results().statusPanel1, Qt::LeftButton);
     }));
     EXPECT_EQ(Results().LastScan().outcome, Outcome::Stopped);
@@ -120,6 +122,12 @@ TEST_F(RunWindows, TheMainWindowIsOffForTheRunAndEitherStatusBarStopsIt) {
     ASSERT_TRUE(RunPassesUntil([&] { return Connected(); }));
     EXPECT_TRUE(Main().Channel[2]->isEnabled());
     EXPECT_TRUE(InFront(Main()));
+    // And from the keyboard: the menu of "Spez", then Escape in the results window.
+    QTest::keyClick(Main().Commandsp, Qt::Key_F10, Qt::ShiftModifier);
+    QTest::keyClick(Main().spezMenu, Qt::Key_Return);
+    ASSERT_TRUE(RunPassesUntil([&] { return Results().isEnabled(); }));
+    QTest::keyClick(&Results(), Qt::Key_Escape);
+    ASSERT_TRUE(RunPassesUntil([&] { return Connected(); }));
 
     // A completed run leaves the mode on: greyed-out buttons stay dead.
     ASSERT_TRUE(Run(20, [] {}));
@@ -218,11 +226,14 @@ TEST_F(RunWindows, TheResultsWindowFitsA1024By768Screen) {
     results.resize(1000, 700);
     QTest::mouseClick(results.CmdOpt, Qt::LeftButton);  // the summary lines, the widest texts
     QCoreApplication::processEvents();
-    // Every text whole; the plot and the optimisation pane beside the grid, inside
-    // the window.
+    // Every text whole on one line, every cell of a column in the column's font; the
+    // plot and the optimisation pane beside the grid, inside the window.
     for (int row = 0; row < linearity::GridModel::kRows; ++row)
-        for (int col = 0; col < linearity::GridModel::kCols; ++col)
+        for (int col = 0; col < linearity::GridModel::kCols; ++col) {
             EXPECT_TRUE(results.Results->CellTextFits(row, col)) << row << "," << col;
+            EXPECT_EQ(results.Results->CellFont(row, col), results.Results->ColumnFont(col))
+                << row << "," << col;
+        }
     for (const QLabel* line : results.OptiL1) {
         EXPECT_FALSE(line->text().isEmpty());
         EXPECT_LE(line->sizeHint().width(), line->width()) << line->text().toStdString();

@@ -9,6 +9,7 @@
 #include "linearity/RunsDialog.h"
 #include "linearity/RunsFolder.h"
 #include "tests/support/Files.h"
+#include "tests/support/Keyboard.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -118,13 +119,54 @@ TEST_F(frmResultsTest, LeftClickOnCopyPutsTheGridOnTheClipboard) {
     EXPECT_EQ(Grid().currentCol, 9);
 }
 
-TEST_F(frmResultsTest, AStatusBarClickIsTheStopRequestWhileTheWindowIsOn) {
+TEST_F(frmResultsTest, AStatusBarClickOrEscapeIsTheStopRequestWhileTheWindowIsOn) {
     QTest::mouseClick(window.statusPanel2, Qt::LeftButton);
+    EXPECT_TRUE(s.StopRequest);
+    s.StopRequest = false;
+    QTest::keyClick(window.Results, Qt::Key_Escape);
     EXPECT_TRUE(s.StopRequest);
     s.StopRequest = false;
     window.SetEnabled(false);  // the linearity mode has ended
     QTest::mouseClick(window.statusPanel1, Qt::LeftButton);
+    QTest::keyClick(&window, Qt::Key_Escape);
     EXPECT_FALSE(s.StopRequest);
+}
+
+// The grid from the keyboard: Ctrl+C copies, the cursor reaches "R Shunt" and the
+// menu key (or Shift+F10) there chooses the shunt; elsewhere it opens nothing.
+TEST_F(frmResultsTest, KeysCopyTheGridAndChooseAShunt) {
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(window.Results, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text().count(QStringLiteral("\r\n")), 21);
+    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Right,
+                              Qt::Key_Right, Qt::Key_Right})
+        QTest::keyClick(window.Results, key);
+    DuringNextYield([&] {
+        ASSERT_TRUE(window.mnu_rsel->isVisible());
+        window.mnu_rsel->setActiveAction(window.mnu_r[2]);
+        QTest::keyClick(window.mnu_rsel, Qt::Key_Return);
+    });
+    QTest::keyClick(window.Results, Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_EQ(State().RowShunt[4], 2);
+    EXPECT_EQ(window.Results->CellText(4, 3), "1,0 MOhm");
+    QTest::keyClick(window.Results, Qt::Key_Left);
+    bool opened = false;
+    DuringNextYield([&] { opened = window.mnu_rsel->isVisible(); window.mnu_rsel->close(); });
+    QTest::keyClick(window.Results, Qt::Key_Menu);
+    QApplication::processEvents();
+    EXPECT_FALSE(opened);
+}
+
+TEST_F(frmResultsTest, TabWalksFromTheGridToTheButtonAndEveryControlIsNamed) {
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    std::vector<QWidget*> expected{window.Results};
+    expected.insert(expected.end(), window.OptiL1.begin(), window.OptiL1.end());
+    expected.push_back(window.CmdOpt);
+    State().controls.Opti.enabled = true;
+    window.Render();
+    EXPECT_EQ(test::TabOrder(window.Results), expected);
+    EXPECT_EQ(test::Unnamed(window), std::vector<QString>{});
 }
 
 TEST_F(frmResultsTest, AClickOnASummaryLineTakesItsShuntsOver) {
@@ -138,6 +180,12 @@ TEST_F(frmResultsTest, AClickOnASummaryLineTakesItsShuntsOver) {
     EXPECT_EQ(st.RowShunt[2] + st.RowShunt[19], 3);
     const int row = st.RowShunt[2] == 3 ? 2 : 19;
     EXPECT_EQ(window.Results->CellText(row, 3), "  750 kOhm");
+    // Return on a focused line takes it over: no shunts for line 0.
+    st.controls.OptiL1[0] = "0 Rs:  Bew=     9.0";
+    window.Render();
+    QTest::keyClick(window.OptiL1[0], Qt::Key_Return);
+    EXPECT_EQ(st.RowShunt[row], 0);
+    EXPECT_EQ(window.Results->CellText(row, 3), "");
 }
 
 TEST_F(frmResultsTest, ClosingWaitsForTheSearchAndOnlyHidesTheWindow) {

@@ -11,6 +11,7 @@
 #include "app/DialogueTrace.h"
 #include "app/SettingsStore.h"
 #include "panel/frmTor720.h"
+#include "tests/support/Keyboard.h"
 #include "tests/support/PanelRig.h"
 
 namespace t720 {
@@ -84,33 +85,123 @@ TEST_F(frmTor720Test, ARightClickOnTheSecondPortStepsIt) {
     EXPECT_EQ(Text(window.CommandCOM2->text()), m().CommandCOM2.caption);
 }
 
-TEST_F(frmTor720Test, APortThatCannotBeOpenedSaysWhyInTheStatusBar) {
-    port.SetOpenable(false);
-    port.openProblem = "no permission for /dev/ttyUSB0 (group dialout): add your user ...";
-    QTest::mouseClick(window.CommandCOM1, Qt::LeftButton);
-    EXPECT_EQ(window.txtMessages->toPlainText(), "Error accessing COM port");
-    EXPECT_EQ(m().txtMessagesColour, kRed);
-    EXPECT_EQ(m().CommandCOM1.back, kYellow);  // still searched
-    EXPECT_EQ(window.statusPanel2->text().toStdString(), "COM1: " + port.openProblem);
-    EXPECT_EQ(window.txtMessages->toolTip(), window.statusPanel2->text());
-    QTest::mouseClick(window.CommandUSBb, Qt::LeftButton);
-    EXPECT_EQ(window.statusPanel2->text(), "");
+// The context-menu key and Shift+F10 open the right click's action as a menu, under
+// the right click's rules.
+TEST_F(frmTor720Test, TheMenuKeysReachTheRightClickActions) {
+    const auto choose = [&](QWidget* on, QMenu* menu, QTest::KeyAction, Qt::Key key,
+                            Qt::KeyboardModifiers mods) {
+        QTest::keyClick(on, key, mods);
+        if (!menu->isVisible()) return false;
+        QTest::keyClick(menu, Qt::Key_Return);
+        return true;
+    };
+    QTest::mouseClick(window.CommandCOM2, Qt::LeftButton);
+    ASSERT_TRUE(choose(window.CommandCOM2, window.com2Menu, {}, Qt::Key_Menu, {}));
+    EXPECT_EQ(s.ComIncr, 1);
+    ASSERT_TRUE(choose(window.CommandCOM2, window.com2Menu, {}, Qt::Key_F10, Qt::ShiftModifier));
+    EXPECT_EQ(s.ComIncr, 2);
+    QTest::mouseClick(window.CommandUSBb, Qt::LeftButton);  // the port steps only on COM2
+    QTest::keyClick(window.CommandCOM2, Qt::Key_Menu);
+    EXPECT_FALSE(window.nextPortAction->isEnabled());
+    window.com2Menu->close();
+
+    // "Spez": the last run, once one has ended and while connected.
+    s.LinkState = kLinkConnected;
+    QTest::keyClick(window.Commandsp, Qt::Key_Menu);
+    EXPECT_FALSE(window.lastRunAction->isEnabled());
+    window.spezMenu->close();
+    s.ScanEnded = true;
+    ASSERT_TRUE(choose(window.Commandsp, window.spezMenu, {}, Qt::Key_F10, Qt::ShiftModifier));
+    EXPECT_EQ(s.LinkState, kLinkRedisplay);
+
+    // Nothing while the window is off; Escape is the stop only in the linearity mode.
+    s.LinkState = kLinkConnected;
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_FALSE(s.StopRequest);
+    panel.SetEnabled(false);
+    QTest::keyClick(window.Commandsp, Qt::Key_Menu);
+    EXPECT_FALSE(window.spezMenu->isVisible());
+    s.LinkState = kLinkLinearityRun;
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_TRUE(s.StopRequest);
 }
 
-// A note is as high as its lines at the panel's width, after a resize too; beyond
-// four lines it ends in an ellipsis and is whole in the tooltip.
-TEST_F(frmTor720Test, ANoteShowsAllItsLinesUpToFour) {
-    const QLabel& label = *window.statusPanel2;
-    const int line = label.fontMetrics().lineSpacing(), narrow = window.minimumSizeHint().width();
-    for (const auto& [words, width, lines] :
-         {std::tuple{3, narrow, 1}, {12, narrow, 3}, {12, narrow + 300, 2}, {60, narrow, 4}}) {
-        panel.SetNote(QString("cannot be opened ").repeated(words).toStdString());
-        window.Render();
-        window.resize(width, window.height());
-        QApplication::processEvents();
-        EXPECT_EQ(label.height(), lines * line) << words << " words at " << width;
-        EXPECT_EQ(label.text() == label.toolTip(), lines < 4);
+// Tab walks the left column from the top, then the right one; every control has a
+// name a screen reader can speak.
+TEST_F(frmTor720Test, TabWalksFromTheTopLeftAndEveryControlIsNamed) {
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    const auto order = test::TabOrder(window.Channel[0]);
+    const auto at = [&](const QWidget* w) { return w->mapTo(&window, QPoint()); };
+    const auto right = [&](const QWidget* w) { return at(w).x() >= at(window.CommandUSBb).x(); };
+    for (size_t i = 1; i < order.size(); ++i) {
+        const QPoint a = at(order[i - 1]), b = at(order[i]);
+        EXPECT_TRUE(right(order[i]) ? !right(order[i - 1]) || a.y() < b.y()
+                                    : !right(order[i - 1]) && (a.y() < b.y() || (a.y() == b.y() && a.x() < b.x())))
+            << i;
     }
+    // One stop per row of option buttons (the arrow keys choose in it), one per button.
+    EXPECT_EQ(order.size(), 10u);
+    EXPECT_EQ(order.back(), window.Commandsp);
+    QTest::keyClick(order[0], Qt::Key_Right);
+    EXPECT_EQ(s.ChannelNo, 1);
+    EXPECT_EQ(test::Unnamed(window), std::vector<QString>{});
+}
+
+// X repeats a held key as a release and a press together, not always marked as a
+// repeat: the tone must not flip.
+TEST_F(frmTor720Test, SpaceHeldOnBeepIsOneSteadyTone) {
+    lib.calls.clear();
+    QTest::keyPress(window.Command6, Qt::Key_Space);
+    for (int repeat = 0; repeat < 5; ++repeat) {
+        QTest::keyRelease(window.Command6, Qt::Key_Space);
+        QTest::keyPress(window.Command6, Qt::Key_Space);
+    }
+    EXPECT_EQ(s.BeepOn, 1);
+    EXPECT_EQ(lib.calls.size(), 4u);  // the press and its pass
+    QTest::keyRelease(window.Command6, Qt::Key_Space);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return s.BeepOn == 0; }));
+    EXPECT_EQ(lib.calls.size(), 6u);
+    EXPECT_TRUE(window.Command6->styleSheet().contains("palette(button)"));
+}
+
+// Colours, a note of two lines and the load button's captions move nothing: the
+// note takes room from the empty space, the window keeps its size.
+TEST_F(frmTor720Test, TheWindowStaysStillWhileItsLooksChange) {
+    const auto settle = [] {
+        for (int i = 0; i < 3; ++i) QApplication::processEvents();
+    };
+    // Where each control's lower edge stands in the window (the bar below grows
+    // upwards into the room the central widget leaves).
+    const auto layout = [&] {
+        std::vector<std::string> places{Text(QString::number(window.height()))};
+        for (const QWidget* w : window.findChildren<QWidget*>()) {
+            if (w->isWindow() || !w->isVisible() || w == window.statusPanel2 ||
+                w == window.statusBar() || w == window.centralWidget())
+                continue;
+            const QPoint corner = w->mapTo(&window, QPoint(0, w->height()));
+            places.push_back(Text(QStringLiteral("%1 %2 at %3,%4 %5 wide")
+                                      .arg(w->metaObject()->className(), w->accessibleName())
+                                      .arg(corner.x()).arg(corner.y()).arg(w->width())));
+        }
+        return places;
+    };
+    settle();
+    const auto before = layout();
+    s.LoadMode = 1;
+    for (QPushButton* b : {window.CommandUSBb, window.Command7, window.Commandsp, window.Commandsp})
+        QTest::mouseClick(b, Qt::LeftButton);  // green or yellow, focused, "Load low", "Load high"
+    QTest::mousePress(window.Command6, Qt::LeftButton);  // red
+    panel.SetNote(QString("a note of two lines ").repeated(8).toStdString());
+    window.Render();
+    settle();
+    const QLabel& note = *window.statusPanel2;
+    EXPECT_EQ(note.height(), 2 * note.fontMetrics().lineSpacing());
+    EXPECT_LE(note.y() + note.height(), window.statusBar()->height());  // whole
+    const auto after = layout();
+    ASSERT_EQ(after.size(), before.size());
+    for (size_t i = 0; i < after.size(); ++i) EXPECT_EQ(after[i], before[i]);
+    QTest::mouseRelease(window.Command6, Qt::LeftButton);
 }
 
 TEST_F(frmTor720Test, ContextMenuOpensThePortsAndSwitchesTheTrace) {
