@@ -38,12 +38,15 @@ const std::array<std::vector<const char*>, GridModel::kCols> kColumnTexts{{
     {"d% tst", "-00.0"},
 }};
 
-// A font as tall as the widget's may be narrowed a little before it is made
-// smaller; a narrow column gets a smaller font down to this share of the size,
-// narrowed further if need be.
-constexpr std::array kStretches{100, 95, 90, 85, 80};
-constexpr double kSmallest = 0.75;
-constexpr std::array kNarrowest{75, 70, 65, 60};
+// A column's font is as large as it can be: smaller than the widget's font, or
+// narrowed (down to 65 % of its width), whichever keeps it more readable; a glyph's
+// height counts for more than its width.
+constexpr std::array kStretches{100, 95, 90, 85, 80, 75, 70, 65};
+constexpr double kSmallest = 0.5;
+
+double Readability(double points, int stretch) {
+    return points * (1.0 + stretch / 100.0) / 2.0;
+}
 
 QFont Sized(QFont font, double points, int stretch) {
     font.setPointSizeF(points);
@@ -194,24 +197,17 @@ void GridWidget::ChooseFonts() {
                 if (TextWidth(f, QString::fromUtf8(text)) > room) return false;
             return true;
         };
-        QFont chosen = Sized(base, size * kSmallest, kNarrowest.back());
-        bool found = false;
-        for (double points = size; points >= size * kSmallest - 1e-9 && !found; points -= 0.25)
-            for (const int stretch : kStretches)
-                if (!found && fits(Sized(base, points, stretch))) {
-                    chosen = Sized(base, points, stretch);
-                    found = true;
-                }
-        for (const int stretch : kNarrowest)
-            if (!found && fits(Sized(base, size * kSmallest, stretch))) {
-                chosen = Sized(base, size * kSmallest, stretch);
-                found = true;
-            }
-        // Smaller still only when nothing else fits (a very small window).
-        for (double points = size * kSmallest; !found && points > 4; points -= 0.25)
-            if (fits(Sized(base, points, kNarrowest.back()))) {
-                chosen = Sized(base, points, kNarrowest.back());
-                found = true;
+        std::vector<std::pair<double, int>> candidates;  // points, stretch
+        for (double points = size; points >= size * kSmallest; points -= 0.25)
+            for (const int stretch : kStretches) candidates.emplace_back(points, stretch);
+        std::stable_sort(candidates.begin(), candidates.end(), [](const auto& a, const auto& b) {
+            return Readability(a.first, a.second) > Readability(b.first, b.second);
+        });
+        QFont chosen = Sized(base, size * kSmallest, kStretches.back());  // a tiny window
+        for (const auto& [points, stretch] : candidates)
+            if (fits(Sized(base, points, stretch))) {
+                chosen = Sized(base, points, stretch);
+                break;
             }
         columnFont_[static_cast<size_t>(col)] = chosen;
     }

@@ -38,6 +38,9 @@ t720_build() {
     cmake --build "$dir" -j "$(nproc)"
 }
 
+# For bench_paint: the program's window painted for an X server of its own.
+T720_BENCH_PACKAGES=(xvfb)
+
 # For the libFuzzer targets.
 T720_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
