@@ -206,10 +206,12 @@ void frmResults::BuildLayout() {
         o->installEventFilter(this);
     outer->addWidget(StatusBar);
 
-    // Keyboard order from the top left: the grid, the summary lines, the button.
+    // Keyboard order from the top left: the grid, the summary lines, the buttons.
     QWidget::setTabOrder(Results, OptiL1[0]);
     for (size_t n = 1; n < OptiL1.size(); ++n) QWidget::setTabOrder(OptiL1[n - 1], OptiL1[n]);
     QWidget::setTabOrder(OptiL1.back(), CmdOpt);
+    QWidget::setTabOrder(CmdOpt, CmdRuns);
+    QWidget::setTabOrder(CmdRuns, CmdReport);
     Results->setAccessibleDescription(QStringLiteral("Arrow keys: move; menu key: choose a shunt"));
 
     mnu_rsel = new QMenu(QStringLiteral("Rselec"), this);

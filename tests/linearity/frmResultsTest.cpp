@@ -158,12 +158,12 @@ TEST_F(frmResultsTest, KeysCopyTheGridAndChooseAShunt) {
     EXPECT_FALSE(opened);
 }
 
-TEST_F(frmResultsTest, TabWalksFromTheGridToTheButtonAndEveryControlIsNamed) {
+TEST_F(frmResultsTest, TabWalksFromTheGridToTheButtonsAndEveryControlIsNamed) {
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     std::vector<QWidget*> expected{window.Results};
     expected.insert(expected.end(), window.OptiL1.begin(), window.OptiL1.end());
-    expected.push_back(window.CmdOpt);
+    expected.insert(expected.end(), {window.CmdOpt, window.CmdRuns, window.CmdReport});
     State().controls.Opti.enabled = true;
     window.Render();
     EXPECT_EQ(test::TabOrder(window.Results), expected);
