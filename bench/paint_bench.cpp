@@ -60,13 +60,13 @@ class XServer {
     explicit XServer(const std::string& binary) {
         int ready[2];
         if (pipe2(ready, O_CLOEXEC) != 0) return;
-        server_.emplace(t720::test::ChildProcess::Options{
-            binary,
-            {"-displayfd", std::to_string(ready[1]), "-screen", "0", "1024x768x24", "-nolisten",
-             "tcp"},
-            {},
-            {ready[1]},
-            {}});
+        server_.emplace(
+            t720::test::ChildProcess::Options{binary,
+                                              {"-displayfd", std::to_string(ready[1]), "-screen",
+                                               "0", "1024x768x24", "-nolisten", "tcp"},
+                                              {},
+                                              {ready[1]},
+                                              {}});
         close(ready[1]);
         // The server writes its display number once it accepts clients.
         std::string number;
@@ -132,12 +132,12 @@ std::optional<std::vector<Round>> Measure(t720::bench::ProgramOnBench::Env env, 
 }
 
 void Print(const char* where, const std::vector<Round>& rounds) {
-    const auto best = std::min_element(rounds.begin(), rounds.end(), [](auto& a, auto& b) {
-        return a.program < b.program;
-    });
-    std::printf("  %s: CPU %.2f %% of a core (goal <= 1.5 %%), X server %.2f %%, %.1f passes/s;"
-                " rounds:",
-                where, best->program, best->server, best->passesPerSecond);
+    const auto best = std::min_element(rounds.begin(), rounds.end(),
+                                       [](auto& a, auto& b) { return a.program < b.program; });
+    std::printf(
+        "  %s: CPU %.2f %% of a core (goal <= 1.5 %%), X server %.2f %%, %.1f passes/s;"
+        " rounds:",
+        where, best->program, best->server, best->passesPerSecond);
     for (const Round& r : rounds) std::printf(" %.2f", r.program);
     std::printf("\n");
 }
@@ -157,8 +157,9 @@ int main(int argc, char** argv) {
         if (x.Display().empty()) {
             std::fprintf(stderr, "Xvfb did not start\n");
             failed = true;
-        } else if (const auto figures = Measure({{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", x.Display()}},
-                                                seconds, rounds, x.Pid())) {
+        } else if (const auto figures =
+                       Measure({{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", x.Display()}}, seconds,
+                               rounds, x.Pid())) {
             Print("under Xvfb", *figures);
         } else {
             failed = true;

@@ -313,42 +313,29 @@ bool GridWidget::event(QEvent* event) {
 }
 
 void GridWidget::keyPressEvent(QKeyEvent* event) {
-    const bool shift = event->modifiers() == Qt::ShiftModifier;
-    const bool plain = event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier;
-    switch (event->key()) {
-        case Qt::Key_Menu:
-            MenuOnCursor();
-            return;
-        case Qt::Key_F10:
-            if (!shift) break;
-            MenuOnCursor();
-            return;
-        case Qt::Key_Up:
-        case Qt::Key_Down:
-        case Qt::Key_Left:
-        case Qt::Key_Right:
-        case Qt::Key_Home:
-        case Qt::Key_End:
-        case Qt::Key_PageUp:
-        case Qt::Key_PageDown: {
-            if (!plain) break;
-            int row = cursorRow_, col = cursorCol_;
-            switch (event->key()) {
-                case Qt::Key_Up: --row; break;
-                case Qt::Key_Down: ++row; break;
-                case Qt::Key_Left: --col; break;
-                case Qt::Key_Right: ++col; break;
-                case Qt::Key_Home: col = 0; break;
-                case Qt::Key_End: col = GridModel::kCols - 1; break;
-                case Qt::Key_PageUp: row = 0; break;
-                default: row = GridModel::kRows - 1; break;
-            }
+    const auto mods = event->modifiers() & ~Qt::KeypadModifier;
+    const int key = event->key();
+    if (key == Qt::Key_Menu || (key == Qt::Key_F10 && mods == Qt::ShiftModifier)) {
+        MenuOnCursor();
+        return;
+    }
+    // Where each key moves the cursor: rows and columns by one, Home and End to the
+    // first and last column, Page Up and Page Down to the first and last row.
+    const int last = GridModel::kRows - 1, right = GridModel::kCols - 1;
+    const int r = cursorRow_, c = cursorCol_;
+    const std::array<std::array<int, 3>, 8> moves{{{Qt::Key_Up, r - 1, c},
+                                                   {Qt::Key_Down, r + 1, c},
+                                                   {Qt::Key_Left, r, c - 1},
+                                                   {Qt::Key_Right, r, c + 1},
+                                                   {Qt::Key_Home, r, 0},
+                                                   {Qt::Key_End, r, right},
+                                                   {Qt::Key_PageUp, 0, c},
+                                                   {Qt::Key_PageDown, last, c}}};
+    for (const auto& [moveKey, row, col] : moves)
+        if (key == moveKey && mods == Qt::NoModifier) {
             MoveCursor(row, col);
             return;
         }
-        default:
-            break;
-    }
     QWidget::keyPressEvent(event);
 }
 
@@ -361,8 +348,8 @@ void GridWidget::MoveCursor(int row, int col) {
     update(CellRect(row, col));
     // What a screen reader says of the cell: its headings and its text.
     const QString rowName = row > 0 ? CellText(row, 0) : QStringLiteral("heading");
-    const QString colName = col > 0 && !CellText(0, col).isEmpty() ? CellText(0, col)
-                                                                    : QString::number(col);
+    const QString colName =
+        col > 0 && !CellText(0, col).isEmpty() ? CellText(0, col) : QString::number(col);
     setAccessibleDescription(
         QStringLiteral("%1, %2: %3").arg(rowName, colName, CellText(row, col).trimmed()));
 }

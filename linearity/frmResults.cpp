@@ -144,8 +144,9 @@ void frmResults::BuildLayout() {
         label->setAccessibleName(QStringLiteral("Best set with at most %1 shunts").arg(n));
         // Reached with the Tab key; Return takes the line over.
         label->setFocusPolicy(Qt::StrongFocus);
-        label->setStyleSheet(QStringLiteral(
-            "QLabel:focus { background-color: palette(highlight); color: palette(highlighted-text); }"));
+        label->setStyleSheet(
+            QStringLiteral("QLabel:focus { background-color: palette(highlight); color: "
+                           "palette(highlighted-text); }"));
         label->installEventFilter(this);
         optiLayout->addWidget(label);
         OptiL1[n] = label;

@@ -1,7 +1,7 @@
 // A one-line label for a text that changes many times a second (the "Data
 // transfer:" indicator moves on every pass, 33 times a second): of fixed size (set
-// by its owner), so a new text never lays out the status bar again; opaque, so only its own pixels are
-// painted; and each of its few texts drawn once into a picture that a paint copies.
+// by its owner), so a new text never lays out the status bar again; opaque, so only its own pixels
+// are painted; and each of its few texts drawn once into a picture that a paint copies.
 #pragma once
 
 #include <QEvent>

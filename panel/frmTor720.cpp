@@ -206,8 +206,8 @@ void frmTor720::BuildLayout() {
     setCentralWidget(central);
 
     // The indicator changes on every pass: it repaints itself alone.
-    statusPanel1 = new IndicatorLabel({QStringLiteral("Data transfer: --"),
-                                       QStringLiteral("USB Datenverkehr")});
+    statusPanel1 = new IndicatorLabel(
+        {QStringLiteral("Data transfer: --"), QStringLiteral("USB Datenverkehr")});
     statusPanel2 = new QLabel;
     // Named for assistive technologies and for anybody driving the window from outside.
     statusPanel1->setAccessibleName(

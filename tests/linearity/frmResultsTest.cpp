@@ -152,7 +152,10 @@ TEST_F(frmResultsTest, KeysCopyTheGridAndChooseAShunt) {
     EXPECT_EQ(window.Results->CellText(4, 3), "1,0 MOhm");
     QTest::keyClick(window.Results, Qt::Key_Left);
     bool opened = false;
-    DuringNextYield([&] { opened = window.mnu_rsel->isVisible(); window.mnu_rsel->close(); });
+    DuringNextYield([&] {
+        opened = window.mnu_rsel->isVisible();
+        window.mnu_rsel->close();
+    });
     QTest::keyClick(window.Results, Qt::Key_Menu);
     QApplication::processEvents();
     EXPECT_FALSE(opened);

@@ -137,7 +137,8 @@ TEST_F(frmTor720Test, TabWalksFromTheTopLeftAndEveryControlIsNamed) {
     for (size_t i = 1; i < order.size(); ++i) {
         const QPoint a = at(order[i - 1]), b = at(order[i]);
         EXPECT_TRUE(right(order[i]) ? !right(order[i - 1]) || a.y() < b.y()
-                                    : !right(order[i - 1]) && (a.y() < b.y() || (a.y() == b.y() && a.x() < b.x())))
+                                    : !right(order[i - 1]) &&
+                                          (a.y() < b.y() || (a.y() == b.y() && a.x() < b.x())))
             << i;
     }
     // One stop per row of option buttons (the arrow keys choose in it), one per button.
@@ -182,7 +183,9 @@ TEST_F(frmTor720Test, TheWindowStaysStillWhileItsLooksChange) {
             const QPoint corner = w->mapTo(&window, QPoint(0, w->height()));
             places.push_back(Text(QStringLiteral("%1 %2 at %3,%4 %5 wide")
                                       .arg(w->metaObject()->className(), w->accessibleName())
-                                      .arg(corner.x()).arg(corner.y()).arg(w->width())));
+                                      .arg(corner.x())
+                                      .arg(corner.y())
+                                      .arg(w->width())));
         }
         return places;
     };
