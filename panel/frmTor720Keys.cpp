@@ -124,10 +124,9 @@ void frmTor720::keyPressEvent(QKeyEvent* event) {
         QApplication::sendEvent(target, &menu);
         return;
     }
-    // The stop, where a click on the status bar would stop something: a run or
-    // the linearity mode.
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier &&
-        s_.LinkState == kLinkLinearityRun) {
+    // The stop, as a click on the status bar (which stops only a run or the
+    // linearity mode).
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         panel_.StatusBarClick();
         Render();
         return;
