@@ -266,10 +266,12 @@ void frmResults::Render() {
     CmdOpt->setVisible(c.CmdOpt.visible);
     SetText(statusPanel1, c.statusPanel1);
     SetText(statusPanel2, note_);
-    // A long note is elided; its tooltip has it whole, and a record's whole path.
-    statusPanel2->setToolTip(note_ == lastScan_.note && !lastScan_.recordPath.isEmpty()
-                                 ? QDir::toNativeSeparators(lastScan_.recordPath)
-                                 : Text(note_));
+    // A long note is elided; its tooltip has it whole, with the record's whole path.
+    QString whole = Text(note_);
+    if (!lastScan_.recordPath.isEmpty())
+        whole.replace(QString::fromStdString(ShownPath(lastScan_.recordPath)),
+                      QDir::toNativeSeparators(lastScan_.recordPath));
+    statusPanel2->setToolTip(whole);
     CmdRuns->setEnabled(!Busy());
     CmdReport->setEnabled(!Busy());
     for (size_t i = 0; i < mnu_r.size(); ++i) {

@@ -166,8 +166,7 @@ TEST_F(ScanTest, ReadingsThatCannotBeEvaluatedAreShownAndKeptButNotEvaluated) {
               "Not evaluated: the second readings add up to 0 V, so there is no total to refer "
               "the deviations to");
     ASSERT_FALSE(result.recordPath.isEmpty());
-    EXPECT_EQ(result.note,
-              result.message + "; Saved " + QFileInfo(result.recordPath).fileName().toStdString());
+    EXPECT_EQ(result.note, result.message + "; Saved " + result.recordPath.toStdString());
     EXPECT_FALSE(Evaluated());
     EXPECT_FALSE(state.controls.maxppm.visible || state.controls.minppm.visible);
     EXPECT_EQ(Grid().Cell(20, 2).text, "0.0000000");

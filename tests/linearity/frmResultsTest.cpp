@@ -75,7 +75,7 @@ TEST_F(frmResultsTest, ShowsTheRunFromTheModel) {
     EXPECT_EQ(window.statusPanel1->text(), "Stopp: hier klicken ->");
     EXPECT_TRUE(window.statusPanel2->text().startsWith("Saved "))
         << window.statusPanel2->text().toStdString();
-    EXPECT_EQ(window.statusPanel2->toolTip(), window.LastScan().recordPath);  // where
+    EXPECT_EQ(window.statusPanel2->toolTip(), "Saved " + window.LastScan().recordPath);  // where
     // Picture2 stands beside the lower half of the grid.
     EXPECT_GT(window.Picture2->y(), window.Results->height() / 3);
 }
