@@ -95,7 +95,7 @@ bool MainPanel::Shutdown(SettingsFile& settings) {
 // ---------------------------------------------------------------- selection
 
 void MainPanel::RequestPass() {
-    if (s_.LinkState == kLinkConnected) s_.TickCountdown = 1;
+    if (sup_) sup_->RequestPass();
 }
 
 void MainPanel::ChannelClick(int n) {

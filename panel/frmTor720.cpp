@@ -85,8 +85,11 @@ frmTor720::frmTor720(MainPanel& panel, Supervisor& supervisor, SharedState& stat
     Connect();
     panel_.SetRepaint([this] { RenderNow(); });
     timer_.setTimerType(Qt::PreciseTimer);
-    timer_.setInterval(3);
+    timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, [this] { OnTick(); });
+    sup_.SetReplan([this] {
+        if (ticking_) PlanNextTick();
+    });
     Render();
     KeepSteady();
 }
@@ -318,13 +321,27 @@ void frmTor720::Act(const std::function<void()>& action) {
 }
 
 void frmTor720::OnTick() {
+    sup_.CountIdleTicks(sleptTicks_ - 1);
     sup_.TimerTick();
+    PlanNextTick();
     Render();
     if (closePending_ && !(busy_ && busy_()) && !sup_.InPass()) close();
 }
 
 void frmTor720::StartTimer() {
-    timer_.start();
+    ticking_ = true;
+    grid_.start();
+    PlanNextTick();
+}
+
+void frmTor720::PlanNextTick() {
+    // The ticks keep to the 3 ms grid the timer started on, however long a pass took:
+    // the tick after now, and as many more as the countdown needs.
+    constexpr qint64 kTickNs = kTickMs * qint64{1'000'000};
+    const qint64 now = grid_.nsecsElapsed();
+    sleptTicks_ = sup_.TicksToNextPass();
+    const qint64 due = (now / kTickNs + sleptTicks_) * kTickNs;
+    timer_.start(static_cast<int>((due - now + 999'999) / 1'000'000));
 }
 
 void frmTor720::closeEvent(QCloseEvent* event) {
@@ -346,6 +363,7 @@ void frmTor720::closeEvent(QCloseEvent* event) {
         return;
     }
     shutDown_ = true;
+    ticking_ = false;
     timer_.stop();
     if (shutdown_) shutdown_();
     event->accept();

@@ -58,7 +58,7 @@ void RemoteDesk::Handle(ClientId client, const Request& request) {
     // already in effect, so that its reply carries a verdict of its own.
     const bool unanswered = std::any_of(waiting_.begin(), waiting_.end(),
                                         [&](const Waiting& w) { return w.client == client; });
-    if (unanswered && s_.LinkState == kLinkConnected) s_.TickCountdown = 1;
+    if (unanswered) sup_.RequestPass();
 }
 
 std::string RemoteDesk::Refusal(const Request& r) const {

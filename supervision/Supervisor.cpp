@@ -1,5 +1,7 @@
 #include "supervision/Supervisor.h"
 
+#include <algorithm>
+
 #include "link/LineTransport.h"
 #include "link/NumberText.h"
 #include "supervision/Identification.h"
@@ -39,6 +41,19 @@ void Supervisor::TimerTick() {
     inPass_ = true;
     Pass();
     inPass_ = false;
+    if (replan_) replan_();
+}
+
+void Supervisor::CountIdleTicks(int ticks) {
+    if (inPass_ || ticks <= 0) return;
+    const int floor = s_.TickCountdown < 1 ? s_.TickCountdown : 1;
+    s_.TickCountdown = static_cast<int16_t>(std::max(s_.TickCountdown - ticks, floor));
+}
+
+void Supervisor::RequestPass() {
+    if (s_.LinkState != kLinkConnected) return;
+    s_.TickCountdown = 1;
+    if (replan_) replan_();
 }
 
 void Supervisor::Pass() {

@@ -30,6 +30,19 @@ class Supervisor {
     // loop) is ignored, so passes never nest.
     void TimerTick();
 
+    // A tick that only counts down changes nothing else, so the window's timer need
+    // not wake for each: it sleeps until the tick that runs the next pass and counts
+    // the ticks it slept through here first (as ticks do, none counts during a pass;
+    // the count never goes below the tick that is due).
+    void CountIdleTicks(int ticks);
+    int TicksToNextPass() const { return s_.TickCountdown > 1 ? s_.TickCountdown : 1; }
+    // A handler's request for an immediate pass: while connected, the very next tick
+    // runs one.
+    void RequestPass();
+    // Told whenever the tick that runs the next pass has moved: after a pass (also one
+    // run by a direct call) and after a request.
+    void SetReplan(std::function<void()> replan) { replan_ = std::move(replan); }
+
     // Selects a link (1 USB library, 2 COM1, 3 COM(2 + ComIncr)), releasing the old
     // one first when asked, and runs one tick so that the search starts at once.
     void OpenComPort(int32_t linkType, bool clearFirst);
@@ -70,6 +83,7 @@ class Supervisor {
     MainWindowPort& win_;
     std::function<LinearityPort&()> linearityFactory_;
     std::function<void(bool)> passObserver_;
+    std::function<void()> replan_;
     std::string idText_;  // identification obtained by this pass's discovery step
     std::string connectedId_;
     bool inPass_ = false;

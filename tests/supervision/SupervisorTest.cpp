@@ -107,6 +107,31 @@ TEST_F(SupervisorTest, CountdownRunsAPassOnEveryTenthTickOrTheTickAfterARequest)
     EXPECT_EQ(lib.infoPrefixes.size(), 4u);
 }
 
+// The window's timer wakes only for the tick that runs a pass and counts the ticks
+// it slept through first: the passes fall on the very ticks of a timer that wakes
+// for each, a request's included.
+TEST_F(SupervisorTest, ATimerThatSleepsThroughIdleTicksKeepsEveryPassOnItsTick) {
+    int tick = 0;
+    std::vector<int> passTicks;
+    sup.SetPassObserver([&](bool) { passTicks.push_back(tick); });
+    sup.OpenComPort(kLinkUsb, false);  // connects in the pass of its own tick
+    ASSERT_EQ(s.LinkState, kLinkConnected);
+    bool requested = false;
+    while (true) {
+        const int sleep = sup.TicksToNextPass();
+        if (!requested && tick + sleep > 24) {  // a handler's request at tick 24
+            tick = 24;
+            requested = true;
+            sup.RequestPass();
+            continue;
+        }
+        if ((tick += sleep) > 40) break;
+        sup.CountIdleTicks(sleep - 1);
+        sup.TimerTick();
+    }
+    EXPECT_EQ(passTicks, (std::vector<int>{0, 10, 20, 25, 35}));
+}
+
 TEST_F(SupervisorTest, SelectingALinkClearsTheOldOne) {
     sup.OpenComPort(kLinkCom1, false);
     ASSERT_TRUE(port.PortOpen());
