@@ -35,6 +35,10 @@ SignalWatcher::SignalWatcher(std::function<void(int)> onSignal, QObject* parent)
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
     for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &sa, nullptr);
+    // Under a file-size limit (ulimit -f) a write beyond it must fail with EFBIG,
+    // which the dialogue trace and the records report, instead of killing the
+    // program before it has kept the operator's settings.
+    signal(SIGXFSZ, SIG_IGN);
 }
 
 SignalWatcher::~SignalWatcher() {
@@ -42,6 +46,10 @@ SignalWatcher::~SignalWatcher() {
     sa.sa_handler = SIG_DFL;
     sigemptyset(&sa.sa_mask);
     for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &sa, nullptr);
+    // Under a file-size limit (ulimit -f) a write beyond it must fail with EFBIG,
+    // which the dialogue trace and the records report, instead of killing the
+    // program before it has kept the operator's settings.
+    signal(SIGXFSZ, SIG_IGN);
 }
 
 }  // namespace t720
