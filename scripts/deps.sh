@@ -39,7 +39,7 @@ t720_build() {
 }
 
 # For bench_paint: the program's window painted for an X server of its own.
-T720_BENCH_PACKAGES=(xvfb)
+T720_BENCHMARK_PACKAGES=(xvfb)
 
 # For the libFuzzer targets.
 T720_FUZZ_PACKAGES=(clang libclang-rt-14-dev)

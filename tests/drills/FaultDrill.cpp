@@ -4,8 +4,6 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <fstream>
-#include <sstream>
 
 #include "linearity/ScanGrid.h"
 #include "tests/linearity/LinearityTestSupport.h"
@@ -23,39 +21,12 @@ double Seconds(clockid_t clock) {
 
 }  // namespace
 
-double ProcessCpuSeconds(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    const std::string text((std::istreambuf_iterator<char>(stat)),
-                           std::istreambuf_iterator<char>());
-    const size_t paren = text.rfind(')');
-    if (paren == std::string::npos) return 0.0;
-    // Behind the name: field 3 (the state) and on; utime is field 14, stime 15.
-    std::istringstream fields(text.substr(paren + 2));
-    std::string field;
-    double ticks = 0.0;
-    for (int i = 3; i <= 15 && fields >> field; ++i)
-        if (i >= 14) ticks += std::stod(field);
-    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
 CpuShare::CpuShare(std::function<double()> cpuSeconds)
     : cpuSeconds_(std::move(cpuSeconds)), cpu0_(cpuSeconds_()), wall0_(Seconds(CLOCK_MONOTONIC)) {}
 
 double CpuShare::Share() const {
     const double wall = Seconds(CLOCK_MONOTONIC) - wall0_;
     return wall > 0 ? (cpuSeconds_() - cpu0_) / wall : 0.0;
-}
-
-std::optional<long> ProcessMemoryKiB(pid_t pid, const char* field) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    const std::string key = std::string(field) + ":";
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind(key, 0) != 0) continue;
-        std::istringstream value(line.substr(key.size()));
-        long kib = 0;
-        if (value >> kib) return kib;
-    }
-    return std::nullopt;
 }
 
 FaultDrill::FaultDrill() {

@@ -22,13 +22,13 @@
 #include <string>
 
 #include "program/Program.h"
+#include "sim/ChildProcess.h"
+#include "sim/ProcessFigures.h"
 #include "tests/support/BenchRig.h"
-#include "tests/support/ChildProcess.h"
-#include "tests/support/CpuTime.h"
 
 namespace t720::drill {
 
-using test::kProgramPatience;
+using sim::kProgramPatience;
 
 // A program that only waits uses a small share of one core; a spinning loop shows
 // close to all of it. Generous, so a loaded machine cannot fail a sound program.
@@ -36,8 +36,8 @@ inline constexpr double kIdleCpuShare = 0.5;
 
 // CPU seconds of the calling thread (the program's one thread, when the program
 // runs in this process), or of another process (user and system time).
-using test::ThreadCpuSeconds;
-double ProcessCpuSeconds(pid_t pid);
+using sim::ProcessCpuSeconds;
+using sim::ThreadCpuSeconds;
 
 // The CPU time a source reports against the time that passed since construction.
 class CpuShare {
@@ -50,8 +50,7 @@ class CpuShare {
     double cpu0_, wall0_;
 };
 
-// A "Vm..." figure of /proc/PID/status in KiB; nullopt when it cannot be read.
-std::optional<long> ProcessMemoryKiB(pid_t pid, const char* field);
+using sim::ProcessMemoryKiB;
 
 // A build with AddressSanitizer keeps freed memory in quarantine: its figures
 // measure the sanitizer, not the program.

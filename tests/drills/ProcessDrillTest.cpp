@@ -15,8 +15,8 @@ namespace t720::drill {
 namespace {
 
 using sim::TransportFaults;
-using test::ChildProcess;
-using test::ProgramEnv;
+using sim::ChildProcess;
+using sim::ProgramEnv;
 using test::ReadFile;
 using test::WriteFile;
 
@@ -28,7 +28,7 @@ TEST_F(FaultDrill, CalibratorLineFloodsTheRunningProgram) {
                        .arg(QString::fromStdString(calibratorLink))
                        .toUtf8());
     ChildProcess program(
-        {test::BuiltProgram("t720"), {}, ProgramEnv(dir.path().toStdString()), {}});
+        {sim::BuiltProgram("t720"), {}, ProgramEnv(dir.path().toStdString()), {}});
     ASSERT_TRUE(program.Started());
     ASSERT_TRUE(bench->WaitForReceived(8, kProgramPatience)) << program.Output();
     // Identification, the range probe, then polls with the stored step.
@@ -95,7 +95,7 @@ TEST_F(FaultDrill, SettingsFileUnreadableDamagedOrUnwritable) {
         c.prepare(ini);
         StartBench({.usbSocket = usbSocket});
 
-        ChildProcess program({test::BuiltProgram("t720"), {}, ProgramEnv(base.toStdString()), {}});
+        ChildProcess program({sim::BuiltProgram("t720"), {}, ProgramEnv(base.toStdString()), {}});
         ASSERT_TRUE(program.Started());
         EXPECT_NE(program.ReadUntil("t720: ").find(c.startNote), std::string::npos)
             << program.Output();

@@ -65,7 +65,7 @@ class RemoteDrill : public FaultDrill {
     }
     // t720-ctl's exit status and output, the program running meanwhile.
     std::pair<std::optional<int>, std::string> Ctl(std::vector<std::string> args) {
-        test::ChildProcess ctl({test::BuiltProgram("t720-ctl"), std::move(args)});
+        sim::ChildProcess ctl({sim::BuiltProgram("t720-ctl"), std::move(args)});
         std::optional<int> status;
         RunUntil([&] { return (status = ctl.Wait(std::chrono::milliseconds(0))).has_value(); });
         return {status, ctl.Output()};
@@ -221,8 +221,8 @@ TEST_F(RemoteDrill, CtlExitStatusTellsAcceptedRefusedAndUnreachable) {
 
     // Started before the program, wait-connected waits for it to appear: once it
     // watches the socket directory, the program starts.
-    test::ChildProcess waiting(
-        {test::BuiltProgram("t720-ctl"), {"wait-connected", "--timeout", "60"}});
+    sim::ChildProcess waiting(
+        {sim::BuiltProgram("t720-ctl"), {"wait-connected", "--timeout", "60"}});
     auto watching = [pid = waiting.Pid()] {
         std::error_code ec;
         for (const auto& fd :

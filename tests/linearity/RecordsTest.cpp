@@ -6,6 +6,7 @@
 
 #include "LinearityTestSupport.h"
 #include "link/NumberText.h"
+#include "sim/ChildProcess.h"
 #include "tests/support/Files.h"
 
 #include <gtest/gtest.h>
@@ -57,8 +58,7 @@ QString Process(const QString& program, const QStringList& args, int* exitCode =
 }
 
 QString Cli() {
-    QString bin = QString::fromLocal8Bit(qgetenv("T720_BIN_DIR"));
-    return (bin.isEmpty() ? QStringLiteral(T720_BUILD_BIN_DIR) : bin) + "/t720-linearity";
+    return QString::fromStdString(sim::BuiltProgram("t720-linearity"));
 }
 
 TEST(RunComparison, TapByTapTheLaterRunMinusTheEarlier) {

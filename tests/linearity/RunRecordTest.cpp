@@ -3,6 +3,7 @@
 
 #include "LinearityTestSupport.h"
 #include "link/NumberText.h"
+#include "sim/ChildProcess.h"
 #include "tests/support/Files.h"
 
 #include <gtest/gtest.h>
@@ -164,15 +165,12 @@ class LinearityCli : public testing::Test {
     };
 
     Result Run(const QStringList& args) {
-        // build/bin as the test runner names it, else as this build placed it.
-        QString binDir = QString::fromLocal8Bit(qgetenv("T720_BIN_DIR"));
-        if (binDir.isEmpty()) binDir = QStringLiteral(T720_BUILD_BIN_DIR);
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("LC_ALL", "C");
         env.insert("LANG", "C");
         p.setProcessEnvironment(env);
-        p.start(binDir + "/t720-linearity", args);
+        p.start(QString::fromStdString(sim::BuiltProgram("t720-linearity")), args);
         EXPECT_TRUE(p.waitForFinished(60000));
         return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
                 QString::fromUtf8(p.readAllStandardError())};

@@ -14,7 +14,7 @@
 #include "link/PortList.h"
 #include "link/QtSerialPort.h"
 #include "tests/support/Files.h"
-#include "tests/support/Pty.h"
+#include "sim/Pty.h"
 
 namespace t720 {
 namespace {
@@ -35,7 +35,7 @@ class OverPty : public ::testing::Test {
         EXPECT_EQ(lastCommPort, 4);
     }
 
-    test::Pty pty;
+    sim::Pty pty;
     QtSerialPort port;
     int lastCommPort = 0;
 };
@@ -76,7 +76,7 @@ TEST(QtSerialPort, ANodeTheUserMayNotOpenIsExplainedWithItsGroup) {
     // Root is let in whatever the mode says: as root, the node belongs to group
     // dialout and the opening is made by a child that has become nobody; as a user,
     // the node is closed to its owner.
-    test::Pty pty;
+    sim::Pty pty;
     ASSERT_TRUE(pty.Ok());
     const std::string node = pty.SlavePath();
     const bool root = geteuid() == 0;

@@ -10,19 +10,19 @@
 #include <QSettings>
 
 #include "tests/support/BenchRig.h"
-#include "tests/support/ChildProcess.h"
+#include "sim/ChildProcess.h"
 #include "tests/support/Files.h"
 
 namespace t720 {
 namespace {
 
-using test::ChildProcess;
+using sim::ChildProcess;
 
 class ProgramTest : public ::testing::Test, protected test::BenchRig {
   protected:
     QString Ini() const { return dir.filePath("config/ZORTorT720/ZORTorT720.ini"); }
     std::vector<std::pair<std::string, std::string>> Env() const {
-        return test::ProgramEnv(dir.path().toStdString());
+        return sim::ProgramEnv(dir.path().toStdString());
     }
 };
 
@@ -33,11 +33,11 @@ TEST_F(ProgramTest, UsbLinkFromStartToSigterm) {
     auto env = Env();
     env.push_back({"T720_USBCAL_LIBRARY", T720_RECORDER_LIBRARY});
     env.push_back({"T720_RECORDER_FD", std::to_string(calls[1])});
-    ChildProcess program({test::BuiltProgram("t720"), {"/DEV=2", "/ID=ABC"}, env, {calls[1]}});
+    ChildProcess program({sim::BuiltProgram("t720"), {"/DEV=2", "/ID=ABC"}, env, {calls[1]}});
     close(calls[1]);
     ASSERT_TRUE(program.Started());
 
-    test::LineSource log(calls[0]);
+    sim::LineSource log(calls[0]);
     std::vector<std::string> seen;
     int polls = 0;
     while (polls < 10) {
@@ -74,7 +74,7 @@ TEST_F(ProgramTest, ListPortsHelpAndVersionPrintAndEndWithoutADisplay) {
     auto env = Env();
     for (auto& [name, value] : env)
         if (name == "QT_QPA_PLATFORM") value = "none";  // no window could be made
-    ChildProcess program({test::BuiltProgram("t720"), {"--list-ports"}, env, {}});
+    ChildProcess program({sim::BuiltProgram("t720"), {"--list-ports"}, env, {}});
     const std::string out = program.ReadAll();
     EXPECT_EQ(program.Wait(), 0) << out;
     const std::string pty =
@@ -87,7 +87,7 @@ TEST_F(ProgramTest, ListPortsHelpAndVersionPrintAndEndWithoutADisplay) {
     EXPECT_TRUE(CalibratorRecord().empty());  // nothing was written to the port
 
     for (const std::string arg : {"--help", "--version"}) {
-        ChildProcess info({test::BuiltProgram("t720"), {arg}, env, {}, {"DISPLAY"}});
+        ChildProcess info({sim::BuiltProgram("t720"), {arg}, env, {}, {"DISPLAY"}});
         const std::string text = info.ReadAll();
         EXPECT_EQ(info.Wait(), 0) << text;
         EXPECT_EQ(text.rfind(arg == "--help" ? "usage: t720 " : "t720 1.", 0), 0u) << text;

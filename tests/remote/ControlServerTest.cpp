@@ -16,7 +16,7 @@
 #include <functional>
 
 #include "remote/ControlServer.h"
-#include "tests/support/ChildProcess.h"
+#include "sim/ChildProcess.h"
 
 namespace t720::remote {
 namespace {
@@ -24,7 +24,7 @@ namespace {
 bool RunUntil(const std::function<bool()>& done) {
     QTimer wake;  // turns the loop while a child process works
     wake.start(10);
-    const QDeadlineTimer deadline(test::kProgramPatience);
+    const QDeadlineTimer deadline(sim::kProgramPatience);
     while (!done()) {
         if (deadline.hasExpired()) return false;
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
@@ -41,8 +41,8 @@ int Connect(const std::string& path) {
 
 // t720-ctl's exit status and output, the server serving meanwhile.
 std::pair<int, std::string> Ctl(std::vector<std::string> args) {
-    test::ChildProcess ctl(
-        {test::BuiltProgram("t720-ctl"), std::move(args), {{"T720_CTL_PATIENCE", "1"}}});
+    sim::ChildProcess ctl(
+        {sim::BuiltProgram("t720-ctl"), std::move(args), {{"T720_CTL_PATIENCE", "1"}}});
     std::optional<int> status;
     RunUntil([&] { return (status = ctl.Wait(std::chrono::milliseconds(0))).has_value(); });
     return {status.value_or(-1), ctl.Output()};

@@ -12,17 +12,15 @@
 #include <filesystem>
 
 #include "tests/sim/LinkClient.h"
-#include "tests/support/ChildProcess.h"
+#include "sim/ChildProcess.h"
 
 namespace t720::sim {
 namespace {
 
-using t720::test::ChildProcess;
-
 TEST(BenchProgram, ServesTheDemoAndEndsCleanlyOnSigterm) {
     test::TempDir dir;
     const std::string socket = dir / "usb.sock", link = dir / "x/cal", dmmLink = dir / "dmm";
-    ChildProcess bench({t720::test::BuiltProgram("t720-bench"),
+    ChildProcess bench({BuiltProgram("t720-bench"),
                         {"--socket", socket, "--calibrator-link", link, "--dmm-link", dmmLink,
                          "--serial", "T720-9"},
                         {},
@@ -36,7 +34,7 @@ TEST(BenchProgram, ServesTheDemoAndEndsCleanlyOnSigterm) {
     // The probe exits with 0 when it found the calibrator and "K1A 0, 5, 2, 3" was
     // answered.
     ChildProcess probe({T720_STANDIN_PROBE,
-                        {t720::test::BuiltProgram("libzorusbcal.so")},
+                        {BuiltProgram("libzorusbcal.so")},
                         {{"T720_BENCH_SOCKET", socket}},
                         {},
                         {}});
@@ -68,7 +66,7 @@ TEST(BenchProgram, AnotherUsersBenchIsNeverTalkedTo) {
     const std::string theirs = dir / "t720-bench";
     ASSERT_EQ(mkdir(theirs.c_str(), 0700), 0);
     ASSERT_EQ(chown(theirs.c_str(), 65534, 65534), 0);
-    ChildProcess refused({t720::test::BuiltProgram("t720-bench"),
+    ChildProcess refused({BuiltProgram("t720-bench"),
                           {"--usb"},
                           {{"XDG_RUNTIME_DIR", dir.path().toStdString()}}});
     EXPECT_EQ(refused.ReadAll(), "t720-bench: " + theirs + " belongs to another user\n");
@@ -78,10 +76,10 @@ TEST(BenchProgram, AnotherUsersBenchIsNeverTalkedTo) {
     const std::string socket = theirs + "/usb.sock";
     ChildProcess bench({"/usr/bin/setpriv",
                         {"--reuid=65534", "--regid=65534", "--clear-groups",
-                         t720::test::BuiltProgram("t720-bench"), "--socket", socket}});
+                         BuiltProgram("t720-bench"), "--socket", socket}});
     ASSERT_NE(bench.ReadUntil("faults:"), "") << bench.Output();
     ChildProcess probe({T720_STANDIN_PROBE,
-                        {t720::test::BuiltProgram("libzorusbcal.so")},
+                        {BuiltProgram("libzorusbcal.so")},
                         {{"T720_BENCH_SOCKET", socket}}});
     const std::string found = probe.ReadAll();
     EXPECT_EQ(probe.Wait(), 1) << found;

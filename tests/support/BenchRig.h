@@ -12,11 +12,12 @@
 
 #include "link/UsbCalLibrary.h"
 #include "sim/BenchServer.h"
+#include "sim/ChildProcess.h"
 
 namespace t720::test {
 
 // The stand-in of the maker's USB library, as the build places it.
-inline const std::string kStandin = std::string(T720_BUILD_BIN_DIR) + "/libzorusbcal.so";
+inline const std::string kStandin = sim::BuiltProgram("libzorusbcal.so");
 
 inline std::unique_ptr<UsbCalLibrary> LoadStandin() {
     return MakeLoadedUsbCalLibrary({kStandin, ""});

@@ -17,8 +17,8 @@
 #include "link/UsbCalLibrary.h"
 #include "panel/MainPanel.h"
 #include "sim/BenchServer.h"
+#include "sim/ProcessFigures.h"
 #include "supervision/Supervisor.h"
-#include "tests/support/CpuTime.h"
 
 namespace {
 
@@ -54,14 +54,14 @@ Figures Run(t720::sim::BenchServer& bench, int32_t linkType, const std::string& 
     timer.setTimerType(Qt::PreciseTimer);
     timer.setInterval(3);
     QObject::connect(&timer, &QTimer::timeout, [&] { supervisor.TimerTick(); });
-    const double cpu0 = t720::test::ThreadCpuSeconds();
+    const double cpu0 = t720::sim::ThreadCpuSeconds();
     const double wall0 = t720::RealClock().Now();
     timer.start();
     QTimer::singleShot(static_cast<int>(seconds * 1000), [] { QCoreApplication::quit(); });
     QCoreApplication::exec();
     timer.stop();
     const double wall = t720::RealClock().Now() - wall0;
-    const double cpu = t720::test::ThreadCpuSeconds() - cpu0;
+    const double cpu = t720::sim::ThreadCpuSeconds() - cpu0;
     const double passes = static_cast<double>(sent() - before);
     comm1.SetPortOpen(false);
     return {passes / wall, 100.0 * cpu / wall};

@@ -6,35 +6,19 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <cstdio>
-#include <fstream>
 
 #include "app/Clock.h"
-#include "bench/ProgramOnBench.h"
-
-namespace {
-
-// Peak resident memory of a process, kB (0 when it cannot be read).
-long PeakRssKb(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string key;
-    long value = 0;
-    while (status >> key) {
-        if (key == "VmHWM:" && status >> value) return value;
-        status.ignore(256, '\n');
-    }
-    return 0;
-}
-
-}  // namespace
+#include "benchmarks/ProgramOnBench.h"
+#include "sim/ProcessFigures.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const double seconds = argc > 1 ? std::max(1.0, std::atof(argv[1])) : 5.0;
     QTemporaryDir dir;
 
-    t720::bench::ProgramOnBench run(dir);
+    t720::benchmarks::ProgramOnBench run(dir);
     t720::sim::BenchServer& bench = run.bench;
-    t720::test::ChildProcess& program = run.program;
+    t720::sim::ChildProcess& program = run.program;
     const double start = t720::RealClock().Now();
     // The first pass sends the probe (K1A, K1B) and the first poll (K1A, K1B).
     if (!program.Started() || !bench.WaitForReceived(4, std::chrono::seconds(30))) {
@@ -47,7 +31,7 @@ int main(int argc, char** argv) {
     const uint64_t polled = bench.WithCalibrator([](auto& m) { return m.receivedTotal(); });
     bench.WaitForReceived(polled + 1000000,
                           std::chrono::milliseconds(static_cast<int>(seconds * 1000)));
-    const long peak = PeakRssKb(program.Pid());
+    const long peak = t720::sim::ProcessMemoryKiB(program.Pid(), "VmHWM").value_or(0);
     program.Signal(SIGTERM);
     const auto status = program.Wait();
     bench.Stop();

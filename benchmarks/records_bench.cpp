@@ -14,7 +14,6 @@
 #include "linearity/ReportContent.h"
 #include "linearity/ReportWriter.h"
 #include "linearity/RunHistory.h"
-#include "tests/support/Files.h"
 
 namespace {
 
@@ -66,10 +65,9 @@ int main(int argc, char** argv) {
     const int records = argc > 1 ? std::max(2, std::atoi(argv[1])) : 10000;
     QTemporaryDir dir;
     for (int n = 0; n < records; ++n) {
-        const RunRecord r = Generated(n);
-        const QString path = dir.filePath(RunRecordFileName(r));
-        if (!t720::test::WriteFile(path, QByteArray::fromStdString(RunRecordText(r)))) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        const RecordSave saved = SaveRunRecord(dir.path(), Generated(n));
+        if (!saved.ok()) {
+            std::fprintf(stderr, "%s\n", saved.error.c_str());
             return 1;
         }
     }
@@ -82,16 +80,17 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    const RecordAt left{Generated(records - 1), dir.filePath(RunRecordFileName(Generated(records - 1)))};
-    const RecordAt found{Generated(records - 6), dir.filePath(RunRecordFileName(Generated(records - 6)))};
+    const RecordAt left{Generated(records - 1),
+                        dir.filePath(RunRecordFileName(Generated(records - 1)))};
+    const RecordAt found{Generated(records - 6),
+                         dir.filePath(RunRecordFileName(Generated(records - 6)))};
     RunNotes notes;
     notes.operatorName = "Bench";
     notes.shunts[3] = 3;
     const QString pdf = dir.filePath("report.pdf");
     std::string error;
-    Time("report with an as found run written (PDF, 2 pages)", "<= 1000 ms", [&] {
-        error = WriteReportPdf(MakeReport(left, notes, found), pdf);
-    });
+    Time("report with an as found run written (PDF, 2 pages)", "<= 1000 ms",
+         [&] { error = WriteReportPdf(MakeReport(left, notes, found), pdf); });
     if (!error.empty()) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;

@@ -25,7 +25,7 @@
 #include "linearity/WindowHost.h"
 #include "sim/CalibratorModel.h"
 #include "sim/DmmModel.h"
-#include "tests/support/CpuTime.h"
+#include "sim/ProcessFigures.h"
 
 namespace {
 
@@ -68,9 +68,9 @@ std::string GeneratedRecord(const QString& directory) {
 double BestTime(const std::function<void()>& work) {
     double best = 1e30;
     for (int i = 0; i < kRepetitions; ++i) {
-        const double start = t720::test::ThreadCpuSeconds();
+        const double start = t720::sim::ThreadCpuSeconds();
         work();
-        best = std::min(best, t720::test::ThreadCpuSeconds() - start);
+        best = std::min(best, t720::sim::ThreadCpuSeconds() - start);
     }
     return best;
 }

@@ -1,10 +1,11 @@
-// A pseudo-terminal pair for tests of the real serial code: the test plays the
-// device on the master side, the code under test opens the slave by its path.
+// A pseudo-terminal pair for tests and benchmarks of the program's serial code:
+// they play the device by hand on the master side (each call waits for its bytes),
+// the code under test opens the slave by its path.
 #pragma once
 
 #include <string>
 
-namespace t720::test {
+namespace t720::sim {
 
 class Pty {
   public:
@@ -31,4 +32,4 @@ class Pty {
     std::string slavePath_;
 };
 
-}  // namespace t720::test
+}  // namespace t720::sim

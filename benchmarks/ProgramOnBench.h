@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "sim/BenchServer.h"
-#include "tests/support/ChildProcess.h"
+#include "sim/ChildProcess.h"
 
-namespace t720::bench {
+namespace t720::benchmarks {
 
 class ProgramOnBench {
   public:
@@ -24,7 +24,7 @@ class ProgramOnBench {
         : bench(UsbBench(dir)), program(StartBenchThenProgram(dir, std::move(env))) {}
 
     sim::BenchServer bench;
-    test::ChildProcess program;  // started as this is made
+    sim::ChildProcess program;  // started as this is made
 
   private:
     static sim::BenchOptions UsbBench(const QTemporaryDir& dir) {
@@ -32,10 +32,10 @@ class ProgramOnBench {
         options.usbSocket = dir.filePath("bench.sock").toStdString();
         return options;
     }
-    test::ChildProcess::Options StartBenchThenProgram(const QTemporaryDir& dir, Env extra) {
+    sim::ChildProcess::Options StartBenchThenProgram(const QTemporaryDir& dir, Env extra) {
         bench.Start();
         QDir().mkpath(dir.filePath("config/ZORTorT720"));
-        auto env = test::ProgramEnv(dir.path().toStdString());
+        auto env = sim::ProgramEnv(dir.path().toStdString());
         env.emplace_back("T720_BENCH_SOCKET", bench.usbSocket());
         for (auto& [key, value] : extra) {
             const auto same = std::find_if(env.begin(), env.end(),
@@ -45,8 +45,8 @@ class ProgramOnBench {
             else
                 env.emplace_back(key, value);
         }
-        return {test::BuiltProgram("t720"), {}, env, {}};
+        return {sim::BuiltProgram("t720"), {}, env, {}};
     }
 };
 
-}  // namespace t720::bench
+}  // namespace t720::benchmarks

@@ -22,7 +22,7 @@
 #include <thread>
 #include <vector>
 
-#include "bench/ProgramOnBench.h"
+#include "benchmarks/ProgramOnBench.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ using namespace std::chrono_literals;
 
 // CPU seconds of every thread of a process, to the nanosecond (the first figure of
 // each thread's schedstat); 0 once it has gone.
-double ProcessCpuSeconds(pid_t pid) {
+double ScheduledCpuSeconds(pid_t pid) {
     double ns = 0;
     std::error_code error;
     const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
@@ -61,12 +61,12 @@ class XServer {
         int ready[2];
         if (pipe2(ready, O_CLOEXEC) != 0) return;
         server_.emplace(
-            t720::test::ChildProcess::Options{binary,
-                                              {"-displayfd", std::to_string(ready[1]), "-screen",
-                                               "0", "1024x768x24", "-nolisten", "tcp"},
-                                              {},
-                                              {ready[1]},
-                                              {}});
+            t720::sim::ChildProcess::Options{binary,
+                                             {"-displayfd", std::to_string(ready[1]), "-screen",
+                                              "0", "1024x768x24", "-nolisten", "tcp"},
+                                             {},
+                                             {ready[1]},
+                                             {}});
         close(ready[1]);
         // The server writes its display number once it accepts clients.
         std::string number;
@@ -84,7 +84,7 @@ class XServer {
     pid_t Pid() const { return server_ ? server_->Pid() : -1; }
 
   private:
-    std::optional<t720::test::ChildProcess> server_;
+    std::optional<t720::sim::ChildProcess> server_;
     std::string display_;
 };
 
@@ -95,10 +95,10 @@ struct Round {
 };
 
 // The program on the bench with `env`; nullopt when it never reached the calibrator.
-std::optional<std::vector<Round>> Measure(t720::bench::ProgramOnBench::Env env, double seconds,
+std::optional<std::vector<Round>> Measure(t720::benchmarks::ProgramOnBench::Env env, double seconds,
                                           int rounds, pid_t server) {
     QTemporaryDir dir;
-    t720::bench::ProgramOnBench run(dir, std::move(env));
+    t720::benchmarks::ProgramOnBench run(dir, std::move(env));
     auto& bench = run.bench;
     auto& program = run.program;
     if (!program.Started() || !bench.WaitForReceived(4, 30s)) {
@@ -114,15 +114,15 @@ std::optional<std::vector<Round>> Measure(t720::bench::ProgramOnBench::Env env, 
     };
     std::vector<Round> figures;
     for (int i = 0; i < rounds; ++i) {
-        const double cpu0 = ProcessCpuSeconds(program.Pid());
-        const double x0 = server > 0 ? ProcessCpuSeconds(server) : 0;
+        const double cpu0 = ScheduledCpuSeconds(program.Pid());
+        const double x0 = server > 0 ? ScheduledCpuSeconds(server) : 0;
         const uint64_t polls0 = polls();
         const auto start = std::chrono::steady_clock::now();
         std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
         const double wall =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        const double x = server > 0 ? ProcessCpuSeconds(server) - x0 : 0;
-        figures.push_back({100 * (ProcessCpuSeconds(program.Pid()) - cpu0) / wall, 100 * x / wall,
+        const double x = server > 0 ? ScheduledCpuSeconds(server) - x0 : 0;
+        figures.push_back({100 * (ScheduledCpuSeconds(program.Pid()) - cpu0) / wall, 100 * x / wall,
                            static_cast<double>(polls() - polls0) / wall});
     }
     program.Signal(SIGTERM);

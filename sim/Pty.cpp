@@ -1,4 +1,4 @@
-#include "tests/support/Pty.h"
+#include "sim/Pty.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -9,7 +9,7 @@
 #include <chrono>
 #include <cstdlib>
 
-namespace t720::test {
+namespace t720::sim {
 
 Pty::Pty() {
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -64,4 +64,4 @@ void Pty::CloseMaster() {
     master_ = -1;
 }
 
-}  // namespace t720::test
+}  // namespace t720::sim

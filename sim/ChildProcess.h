@@ -1,6 +1,6 @@
-// A program of the build started as a child process, for tests of whole programs:
-// its standard output and error on a pipe, extra environment, signals, and a wait
-// for its end that never hangs the test.
+// A program of the build started as a child process, for tests and benchmarks of
+// whole programs: its standard output and error on a pipe, extra environment,
+// signals, and a wait for its end that never hangs the caller.
 #pragma once
 
 #include <sys/types.h>
@@ -11,14 +11,15 @@
 #include <utility>
 #include <vector>
 
-namespace t720::test {
+namespace t720::sim {
 
 using namespace std::chrono_literals;
 
 // Generous: only a broken program takes this long.
 inline constexpr std::chrono::milliseconds kProgramPatience = 15s;
 
-// Path of a program built into build/bin.
+// Path of a program (or the stand-in library) that the build puts into build/bin,
+// or into $T720_BIN_DIR when that is set (as the test runner does).
 std::string BuiltProgram(const std::string& name);
 
 // The environment of a program of the build started by a test: its own settings,
@@ -77,4 +78,4 @@ class LineSource {
     std::string buffer_;
 };
 
-}  // namespace t720::test
+}  // namespace t720::sim

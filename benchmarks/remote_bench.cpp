@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/ProgramOnBench.h"
+#include "benchmarks/ProgramOnBench.h"
 #include "remote/SocketPlace.h"
 
 namespace {
@@ -48,8 +48,8 @@ int main(int argc, char** argv) {
     const int requests = argc > 1 ? std::max(10, std::atoi(argv[1])) : 1000;
     QTemporaryDir dir;
 
-    t720::bench::ProgramOnBench run(dir);
-    t720::test::ChildProcess& program = run.program;
+    t720::benchmarks::ProgramOnBench run(dir);
+    t720::sim::ChildProcess& program = run.program;
 
     // The program's socket: there once the program has started.
     setenv("XDG_RUNTIME_DIR", dir.path().toLocal8Bit().constData(), 1);

@@ -13,8 +13,8 @@
 #include "app/Clock.h"
 #include "link/LineTransport.h"
 #include "link/QtSerialPort.h"
-#include "tests/support/CpuTime.h"
-#include "tests/support/Pty.h"
+#include "sim/ProcessFigures.h"
+#include "sim/Pty.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int exchanges = argc > 1 ? std::max(10, std::atoi(argv[1])) : 2000;
 
-    t720::test::Pty pty;
+    t720::sim::Pty pty;
     t720::QtSerialPort port([&](int) { return pty.SlavePath(); });
     port.SetSettings("9600,E,8,1");
     port.SetPortOpen(true);
@@ -68,10 +68,10 @@ int main(int argc, char** argv) {
 
     // A silent device: the reader waits out its whole time-out.
     const int timeouts = 10;
-    const double cpu0 = t720::test::ThreadCpuSeconds();
+    const double cpu0 = t720::sim::ThreadCpuSeconds();
     const double wall0 = clock.Now();
     for (int i = 0; i < timeouts; ++i) t720::ReadLineCom(port);
-    const double cpu = t720::test::ThreadCpuSeconds() - cpu0;
+    const double cpu = t720::sim::ThreadCpuSeconds() - cpu0;
     const double wall = clock.Now() - wall0;
 
     std::printf("line reader, %d exchanges over a pseudo-terminal\n", exchanges);

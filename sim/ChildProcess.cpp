@@ -1,4 +1,4 @@
-#include "tests/support/ChildProcess.h"
+#include "sim/ChildProcess.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -13,7 +13,7 @@
 
 extern char** environ;
 
-namespace t720::test {
+namespace t720::sim {
 
 std::string BuiltProgram(const std::string& name) {
     const char* dir = std::getenv("T720_BIN_DIR");
@@ -142,4 +142,4 @@ std::optional<std::string> LineSource::Next(std::chrono::milliseconds patience) 
     }
 }
 
-}  // namespace t720::test
+}  // namespace t720::sim
