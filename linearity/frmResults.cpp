@@ -283,7 +283,7 @@ void frmResults::Render() {
     PlaceSidePane();
 }
 
-// ------------------------------------------------------------------ LinearityPort
+// ------------------------------------------------------------------ LinearityView
 
 void frmResults::Show() {
     Render();

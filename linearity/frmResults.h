@@ -1,6 +1,6 @@
 // The linearity window "Linearitätsmessung": renders the model of its controls
 // (LinearityState::controls) and hands the operator's actions to the linearity
-// logic. The supervision pass drives it as a LinearityPort (show, switch on/off,
+// logic. The supervision pass drives it as a LinearityView (show, switch on/off,
 // the run, leaving and re-entering the linearity mode); the logic reaches it as a
 // WindowHost (paint now, yield).
 #pragma once
@@ -15,7 +15,7 @@
 #include "linearity/Scan.h"
 #include "linearity/WindowHost.h"
 #include "link/UsbCalLibrary.h"
-#include "supervision/MainWindowPort.h"
+#include "supervision/LinearityView.h"
 
 #include <QAction>
 #include <QFrame>
@@ -31,7 +31,7 @@
 
 namespace t720 {
 
-class frmResults final : public QWidget, public LinearityPort, public linearity::WindowHost {
+class frmResults final : public QWidget, public LinearityView, public linearity::WindowHost {
     Q_OBJECT
   public:
     // `identification` gives the connected calibrator's identification for the
@@ -39,7 +39,7 @@ class frmResults final : public QWidget, public LinearityPort, public linearity:
     frmResults(SharedState& shared, UsbCalLibrary& library, DmmLink& dmm, Clock& clock,
                std::function<std::string()> identification = {}, QWidget* parent = nullptr);
 
-    // --- LinearityPort ---
+    // --- LinearityView ---
     void Show() override;
     void SetEnabled(bool enabled) override;
     void Scan() override;

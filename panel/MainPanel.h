@@ -12,14 +12,14 @@
 #include "app/StoredSettings.h"
 #include "link/Calibrator.h"
 #include "panel/PanelModel.h"
-#include "supervision/MainWindowPort.h"
+#include "supervision/MainWindowView.h"
 #include "supervision/Supervisor.h"
 
 namespace t720 {
 
 enum class MouseButton { Left, Right, Middle };
 
-class MainPanel final : public MainWindowPort {
+class MainPanel final : public MainWindowView {
   public:
     MainPanel(SharedState& state, Calibrator& calibrator);
 

@@ -14,7 +14,7 @@ Program::Program(Clock& clock)
       comm2_({}, TraceLink::Dmm),
       dmm_(comm2_, clock_),
       supervisor_(state_, calibrator_, panel_,
-                  [this]() -> LinearityPort& { return LinearityWindow(); }),
+                  [this]() -> LinearityView& { return LinearityWindow(); }),
       window_(panel_, supervisor_, state_),
       // A signal ends the program the way the operator's close does.
       signalWatcher_([this](int) { window_.close(); }) {

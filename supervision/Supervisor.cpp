@@ -29,8 +29,8 @@ const char* FaultText(int32_t linkType, int32_t answerStatus) {
     }
 }
 
-Supervisor::Supervisor(SharedState& state, Calibrator& calibrator, MainWindowPort& window,
-                       std::function<LinearityPort&()> linearity)
+Supervisor::Supervisor(SharedState& state, Calibrator& calibrator, MainWindowView& window,
+                       std::function<LinearityView&()> linearity)
     : s_(state), cal_(calibrator), win_(window), linearityFactory_(std::move(linearity)) {}
 
 void Supervisor::TimerTick() {
@@ -205,7 +205,7 @@ void Supervisor::FaultReport() {
     if (const char* text = FaultText(s_.LinkType, s_.AnswerStatus)) win_.ShowTextremo(text);
 }
 
-LinearityPort* Supervisor::Linearity() {
+LinearityView* Supervisor::Linearity() {
     return linearityFactory_ ? &linearityFactory_() : nullptr;
 }
 
@@ -213,7 +213,7 @@ void Supervisor::RunStep() {
     if (s_.ScanRequest) {
         s_.ScanRequest = false;
         win_.SetEnabled(false);
-        LinearityPort* results = Linearity();
+        LinearityView* results = Linearity();
         // A run needs its window in use, whatever an earlier stop left it: its
         // status bar is where the operator stops the run.
         if (results) {
@@ -227,10 +227,10 @@ void Supervisor::RunStep() {
     // its next check and clears the request, and the linearity mode stays (the
     // next click ends it). Otherwise it would depend on whether this pass or the
     // search saw the click first.
-    LinearityPort* const window = linearityFactory_ ? Linearity() : nullptr;
+    LinearityView* const window = linearityFactory_ ? Linearity() : nullptr;
     if (s_.StopRequest && !(window && window->Searching())) {
         s_.StopRequest = false;
-        LinearityPort* results = window;
+        LinearityView* results = window;
         if (results) {
             results->ScanEnd();
             results->SetEnabled(false);
@@ -242,7 +242,7 @@ void Supervisor::RunStep() {
 }
 
 void Supervisor::RedisplayStep() {
-    LinearityPort* results = Linearity();
+    LinearityView* results = Linearity();
     if (results) results->SetEnabled(true);
     win_.SetStatusPanel1("");
     if (results) results->Scanx();

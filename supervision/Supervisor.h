@@ -9,7 +9,8 @@
 
 #include "app/SharedState.h"
 #include "link/Calibrator.h"
-#include "supervision/MainWindowPort.h"
+#include "supervision/LinearityView.h"
+#include "supervision/MainWindowView.h"
 
 namespace t720 {
 
@@ -21,8 +22,8 @@ class Supervisor {
   public:
     // `linearity` creates (once) and returns the linearity window; it is called only
     // when a run needs the window.
-    Supervisor(SharedState& state, Calibrator& calibrator, MainWindowPort& window,
-               std::function<LinearityPort&()> linearity = {});
+    Supervisor(SharedState& state, Calibrator& calibrator, MainWindowView& window,
+               std::function<LinearityView&()> linearity = {});
 
     // One tick of the timer (or a direct call, which counts the same): counts down
     // and runs a pass on every tenth tick or on the tick after a request. A tick
@@ -76,12 +77,12 @@ class Supervisor {
     void FaultReport();
     void RunStep();
     void RedisplayStep();
-    LinearityPort* Linearity();
+    LinearityView* Linearity();
 
     SharedState& s_;
     Calibrator& cal_;
-    MainWindowPort& win_;
-    std::function<LinearityPort&()> linearityFactory_;
+    MainWindowView& win_;
+    std::function<LinearityView&()> linearityFactory_;
     std::function<void(bool)> passObserver_;
     std::function<void()> replan_;
     std::string idText_;  // identification obtained by this pass's discovery step

@@ -6,11 +6,11 @@
 #include <string>
 
 #include "app/SharedState.h"
-#include "supervision/MainWindowPort.h"
+#include "supervision/MainWindowView.h"
 
 namespace t720::test {
 
-class FakeMainWindow final : public MainWindowPort {
+class FakeMainWindow final : public MainWindowView {
   public:
     explicit FakeMainWindow(SharedState& s) : s_(s) {}
 

@@ -10,9 +10,9 @@ namespace t720 {
 
 enum class LinkButton { Usb, Com1, Com2 };
 
-class MainWindowPort {
+class MainWindowView {
   public:
-    virtual ~MainWindowPort() = default;
+    virtual ~MainWindowView() = default;
 
     // First panel of the status bar (the "Data transfer:" indicator).
     virtual void SetStatusPanel1(const std::string& text) = 0;
@@ -53,19 +53,6 @@ class MainWindowPort {
     // The whole window: on/off for the linearity run, and a repaint.
     virtual void SetEnabled(bool enabled) = 0;
     virtual void Repaint() = 0;
-};
-
-// The linearity window as the pass drives it; created on first use.
-class LinearityPort {
-  public:
-    virtual ~LinearityPort() = default;
-    virtual void Show() = 0;
-    virtual void SetEnabled(bool enabled) = 0;
-    virtual void Scan() = 0;
-    virtual void ScanEnd() = 0;
-    virtual void Scanx() = 0;
-    // True while the shunt search runs; a stop click then belongs to the search.
-    virtual bool Searching() const { return false; }
 };
 
 }  // namespace t720
