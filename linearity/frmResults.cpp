@@ -92,7 +92,21 @@ void frmResults::BuildLayout() {
     auto* row = new QHBoxLayout;
     row->setSpacing(8);
     outer->addLayout(row, 1);
+    row->addWidget(BuildGrid(), 1);
+    row->addWidget(BuildSidePane(), 0);
+    outer->addWidget(BuildStatusBar());
 
+    // Keyboard order from the top left: the grid, the summary lines, the buttons.
+    QWidget::setTabOrder(Results, OptiL1[0]);
+    for (size_t n = 1; n < OptiL1.size(); ++n) QWidget::setTabOrder(OptiL1[n - 1], OptiL1[n]);
+    QWidget::setTabOrder(OptiL1.back(), CmdOpt);
+    QWidget::setTabOrder(CmdOpt, CmdRuns);
+    QWidget::setTabOrder(CmdRuns, CmdReport);
+
+    BuildShuntMenu();
+}
+
+QWidget* frmResults::BuildGrid() {
     Results = new GridWidget;
     Results->setMinimumSize(520, 360);
     Results->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
@@ -104,16 +118,18 @@ void frmResults::BuildLayout() {
         QStringLiteral("Right click in \"R Shunt\": choose a shunt; "
                        "click \"copy\": copy the grid"));
     Results->setAccessibleName(QStringLiteral("Results"));
-    row->addWidget(Results, 1);
+    Results->setAccessibleDescription(QStringLiteral("Arrow keys: move; menu key: choose a shunt"));
     connect(Results, &GridWidget::buttonPressed, this,
             [this](int button, double x, double y, QPoint global) {
                 GridButton(button, x, y, global);
             });
+    return Results;
+}
 
+QWidget* frmResults::BuildSidePane() {
     // Beside the grid: the plot over its upper half, the optimisation beside its
-    // lower half (in `Picture2`, placed where the run says).
+    // lower half (in `Picture2`, placed where the run says; see PlaceSidePane).
     side_ = new QWidget;
-    row->addWidget(side_, 0);
     Picture1 = new PictureWidget(side_);
     Picture1->setAccessibleName(QStringLiteral("Linearity plot"));
     minppm = new QLabel(side_);
@@ -122,18 +138,33 @@ void frmResults::BuildLayout() {
     maxppm->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     minppm->setToolTip(QStringLiteral("Smallest linearity deviation, ppm"));
     maxppm->setToolTip(QStringLiteral("Largest linearity deviation, ppm"));
+    minppm->setAccessibleName(minppm->toolTip());
+    maxppm->setAccessibleName(maxppm->toolTip());
 
-    Picture2 = new QFrame(side_);
-    Picture2->setFrameShape(QFrame::StyledPanel);
-    auto* p2 = new QVBoxLayout(Picture2);
-    p2->setContentsMargins(6, 6, 6, 6);
-    Opti = new QGroupBox;
-    auto* optiLayout = new QVBoxLayout(Opti);
-    optiLayout->setSpacing(2);
     // A little smaller than the system's fixed-pitch font, so that the window with
     // its grid still fits a 1024 x 768 screen.
     QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     if (fixed.pointSizeF() > 0) fixed.setPointSizeF(fixed.pointSizeF() * 0.9);
+    Picture2 = new QFrame(side_);
+    Picture2->setFrameShape(QFrame::StyledPanel);
+    auto* p2 = new QVBoxLayout(Picture2);
+    p2->setContentsMargins(6, 6, 6, 6);
+    p2->addWidget(BuildOptimisation(fixed));
+    p2->addLayout(BuildButtonRow());
+    p2->addStretch(1);
+
+    const int summaryWidth =
+        QFontMetrics(fixed).horizontalAdvance(QString(kSummaryCharacters, u'0'));
+    side_->setFixedWidth(summaryWidth + 40);
+    side_->installEventFilter(this);
+    return side_;
+}
+
+QGroupBox* frmResults::BuildOptimisation(const QFont& fixed) {
+    Opti = new QGroupBox;
+    Opti->setAccessibleName(QStringLiteral("Shunt optimisation"));
+    auto* optiLayout = new QVBoxLayout(Opti);
+    optiLayout->setSpacing(2);
     for (size_t n = 0; n < OptiL1.size(); ++n) {
         auto* label = new QLabel;
         label->setFont(fixed);
@@ -158,14 +189,14 @@ void frmResults::BuildLayout() {
     OptiLcnt->setToolTip(QStringLiteral("Shunt sets evaluated"));
     OptiL3->setAccessibleName(OptiL3->toolTip());
     OptiLcnt->setAccessibleName(OptiLcnt->toolTip());
-    Opti->setAccessibleName(QStringLiteral("Shunt optimisation"));
-    minppm->setAccessibleName(minppm->toolTip());
-    maxppm->setAccessibleName(maxppm->toolTip());
     figures->addWidget(OptiL3);
     figures->addStretch(1);
     figures->addWidget(OptiLcnt);
     optiLayout->addLayout(figures);
-    p2->addWidget(Opti);
+    return Opti;
+}
+
+QHBoxLayout* frmResults::BuildButtonRow() {
     CmdOpt = new QPushButton;
     QSizePolicy keepButton = CmdOpt->sizePolicy();
     keepButton.setRetainSizeWhenHidden(true);
@@ -176,8 +207,9 @@ void frmResults::BuildLayout() {
     buttons->addStretch(1);
     CmdRuns = new QPushButton(QString::fromUtf8("&Runs…"));
     CmdRuns->setAccessibleName(QString::fromUtf8("Runs…"));
-    CmdRuns->setToolTip(QStringLiteral("Runs kept in the records folder: open one, or compare "
-                                       "the run shown with an earlier one (as found)"));
+    CmdRuns->setToolTip(
+        QStringLiteral("Runs kept in the records folder: open one, or compare "
+                       "the run shown with an earlier one (as found)"));
     CmdReport = new QPushButton(QString::fromUtf8("R&eport…"));
     CmdReport->setAccessibleName(QString::fromUtf8("Report…"));
     CmdReport->setToolTip(QStringLiteral("Write a PDF report of the run shown"));
@@ -185,14 +217,10 @@ void frmResults::BuildLayout() {
     connect(CmdReport, &QPushButton::clicked, this, [this] { Records->Report(); });
     buttons->addWidget(CmdRuns);
     buttons->addWidget(CmdReport);
-    p2->addLayout(buttons);
-    p2->addStretch(1);
+    return buttons;
+}
 
-    const int summaryWidth =
-        QFontMetrics(fixed).horizontalAdvance(QString(kSummaryCharacters, u'0'));
-    side_->setFixedWidth(summaryWidth + 40);
-    side_->installEventFilter(this);
-
+QStatusBar* frmResults::BuildStatusBar() {
     StatusBar = new QStatusBar;
     StatusBar->setSizeGripEnabled(false);
     statusPanel1 = new QLabel;
@@ -202,19 +230,14 @@ void frmResults::BuildLayout() {
     StatusBar->addWidget(statusPanel1, 3);
     StatusBar->addWidget(statusPanel2, 2);
     StatusBar->setToolTip(QStringLiteral("Click (or press Escape) to stop"));
+    // A click anywhere on the bar is the stop request.
     for (QObject* o : {static_cast<QObject*>(StatusBar), static_cast<QObject*>(statusPanel1),
                        static_cast<QObject*>(statusPanel2)})
         o->installEventFilter(this);
-    outer->addWidget(StatusBar);
+    return StatusBar;
+}
 
-    // Keyboard order from the top left: the grid, the summary lines, the buttons.
-    QWidget::setTabOrder(Results, OptiL1[0]);
-    for (size_t n = 1; n < OptiL1.size(); ++n) QWidget::setTabOrder(OptiL1[n - 1], OptiL1[n]);
-    QWidget::setTabOrder(OptiL1.back(), CmdOpt);
-    QWidget::setTabOrder(CmdOpt, CmdRuns);
-    QWidget::setTabOrder(CmdRuns, CmdReport);
-    Results->setAccessibleDescription(QStringLiteral("Arrow keys: move; menu key: choose a shunt"));
-
+void frmResults::BuildShuntMenu() {
     mnu_rsel = new QMenu(QStringLiteral("Rselec"), this);
     for (size_t i = 0; i < mnu_r.size(); ++i) {
         QAction* item = mnu_rsel->addAction(QString());

@@ -29,6 +29,8 @@
 #include <functional>
 #include <string>
 
+class QHBoxLayout;
+
 namespace t720 {
 
 class frmResults final : public QWidget, public LinearityView, public linearity::WindowHost {
@@ -101,7 +103,18 @@ class frmResults final : public QWidget, public LinearityView, public linearity:
 
   private:
     void CopyGrid();
+    // The window's widgets: the grid, the side pane beside it, the status bar, and
+    // the shunt menu of the grid's "R Shunt" column.
     void BuildLayout();
+    QWidget* BuildGrid();
+    // The plot with its smallest and largest deviation, and `Picture2` below it.
+    QWidget* BuildSidePane();
+    // The optimisation's summary lines in `fixed`, with the search's figures.
+    QGroupBox* BuildOptimisation(const QFont& fixed);
+    // "Optimierung", "Runs…" and "Report…".
+    QHBoxLayout* BuildButtonRow();
+    QStatusBar* BuildStatusBar();
+    void BuildShuntMenu();
     void PlaceSidePane();
     void LayOutGrid();  // the grid's model sized as the widget on screen
     void AfterBusy();

@@ -10,6 +10,7 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <span>
 
 #include "app/DialogueTrace.h"
 #include "panel/IndicatorLabel.h"
@@ -52,6 +53,22 @@ void SetButton(QPushButton* b, const ButtonModel& m, const ButtonModel* before) 
     if (!before || before->visible != m.visible) b->setVisible(m.visible);
     if (!before || before->enabled != m.enabled) b->setEnabled(m.enabled);
     if (!before || before->tooltip != m.tooltip) b->setToolTip(Text(m.tooltip));
+}
+
+// Whether the widgets must follow `member`: always at the first render (`before`
+// null), else when it differs from what they show.
+template <typename Member>
+bool Changed(const PanelModel* before, const PanelModel& m, Member PanelModel::*member) {
+    return !before || before->*member != m.*member;
+}
+
+// Checks the button at `index` and no other, without firing their handlers.
+template <size_t N>
+void Select(std::array<QRadioButton*, N>& buttons, int index) {
+    for (size_t i = 0; i < N; ++i) {
+        const QSignalBlocker block(buttons[i]);
+        buttons[i]->setChecked(static_cast<int>(i) == index);
+    }
 }
 
 QLabel* Tick(const QString& text) {
@@ -103,45 +120,56 @@ void frmTor720::BuildLayout() {
     auto* outer = new QHBoxLayout(central);
     auto* left = new QVBoxLayout;
     outer->addLayout(left, 1);
+    BuildSettingRows(left);
+    left->addWidget(BuildConnectionBox());
+    left->addStretch(1);
+    auto* right = new QVBoxLayout;
+    outer->addLayout(right);
+    BuildButtonColumn(right);
+    setCentralWidget(central);
+    BuildStatusBar();
 
-    // A row of caption-less option buttons with their values beneath, the scroll
-    // bar under them, and the value label to the right.
-    auto makeRow = [&](const QString& title, int count, auto& buttons, QScrollBar*& bar,
-                       QLabel*& label, auto tickText, QButtonGroup*& group) {
-        auto* box = new QGroupBox(title);
-        auto* grid = new QGridLayout(box);
-        group = new QButtonGroup(box);
-        for (int i = 0; i < count; ++i) {
-            auto* rb = new QRadioButton;
-            rb->setAccessibleName(QStringLiteral("%1 %2").arg(title).arg(i));
-            buttons[static_cast<size_t>(i)] = rb;
-            group->addButton(rb, i);
-            grid->addWidget(rb, 0, i, Qt::AlignHCenter);
-            grid->addWidget(tickText(i), 1, i);
-        }
-        bar = new QScrollBar(Qt::Horizontal);
-        bar->setAccessibleName(title);
-        bar->setPageStep(1);
-        grid->addWidget(bar, 2, 0, 1, count);
-        label = ValueLabel();
-        grid->addWidget(label, 0, count, 3, 1, Qt::AlignVCenter | Qt::AlignLeft);
-        grid->setColumnStretch(count, 1);
-        left->addWidget(box);
-        return grid;
-    };
+    // Keyboard order: the output setting from top to bottom, then link and commands.
+    QWidget* order[] = {Channel[0], ChanScroll, Range[0],  RangeScroll, Proze[0],    ProzScroll,
+                        Plus,       Minus,      HBr,       CommandUSBb, CommandCOM1, CommandCOM2,
+                        Command6,   Command7,   Commandsp, RelRef};
+    for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+}
 
-    QButtonGroup* channelGroup = nullptr;
-    QButtonGroup* rangeGroup = nullptr;
-    QButtonGroup* prozGroup = nullptr;
-    makeRow(
-        QStringLiteral("Channel"), 16, Channel, ChanScroll, ChanLabel,
-        [](int i) { return Tick(QString::number(i)); }, channelGroup);
-    makeRow(
-        QStringLiteral("Range"), 6, Range, RangeScroll, RangeLabel,
-        [this](int i) { return rangeTicks[static_cast<size_t>(i)] = Tick(QString()); }, rangeGroup);
-    QGridLayout* prozGrid = makeRow(
-        QStringLiteral("Output"), 11, Proze, ProzScroll, ProzLabel,
-        [](int i) { return Tick(QString::number(i * 10)); }, prozGroup);
+QGridLayout* frmTor720::BuildOptionRow(QVBoxLayout* into, const QString& title,
+                                       std::span<QRadioButton*> buttons, QScrollBar*& bar,
+                                       QLabel*& label, const std::function<QLabel*(int)>& tick) {
+    const int count = static_cast<int>(buttons.size());
+    auto* box = new QGroupBox(title);
+    auto* grid = new QGridLayout(box);
+    auto* group = new QButtonGroup(box);
+    for (int i = 0; i < count; ++i) {
+        auto* rb = new QRadioButton;
+        rb->setAccessibleName(QStringLiteral("%1 %2").arg(title).arg(i));
+        buttons[static_cast<size_t>(i)] = rb;
+        group->addButton(rb, i);
+        grid->addWidget(rb, 0, i, Qt::AlignHCenter);
+        grid->addWidget(tick(i), 1, i);
+    }
+    bar = new QScrollBar(Qt::Horizontal);
+    bar->setAccessibleName(title);
+    bar->setPageStep(1);
+    grid->addWidget(bar, 2, 0, 1, count);
+    label = ValueLabel();
+    grid->addWidget(label, 0, count, 3, 1, Qt::AlignVCenter | Qt::AlignLeft);
+    grid->setColumnStretch(count, 1);
+    into->addWidget(box);
+    return grid;
+}
+
+void frmTor720::BuildSettingRows(QVBoxLayout* into) {
+    BuildOptionRow(into, QStringLiteral("Channel"), Channel, ChanScroll, ChanLabel,
+                   [](int i) { return Tick(QString::number(i)); });
+    BuildOptionRow(into, QStringLiteral("Range"), Range, RangeScroll, RangeLabel,
+                   [this](int i) { return rangeTicks[static_cast<size_t>(i)] = Tick(QString()); });
+    QGridLayout* prozGrid =
+        BuildOptionRow(into, QStringLiteral("Output"), Proze, ProzScroll, ProzLabel,
+                       [](int i) { return Tick(QString::number(i * 10)); });
 
     // Sign and half bridge under the percent row.
     auto* signRow = new QHBoxLayout;
@@ -160,14 +188,17 @@ void frmTor720::BuildLayout() {
     signRow->addSpacing(24);
     signRow->addWidget(HBr);
     signRow->addStretch(1);
-    prozGrid->addLayout(signRow, 3, 0, 1, 11);
+    prozGrid->addLayout(signRow, 3, 0, 1, static_cast<int>(Proze.size()));
+}
 
+QGroupBox* frmTor720::BuildConnectionBox() {
     auto* messages = new QGroupBox(QStringLiteral("Connection"));
     auto* messagesLayout = new QVBoxLayout(messages);
     txtMessages = new QPlainTextEdit;
     txtMessages->setReadOnly(true);
     txtMessages->setFocusPolicy(Qt::NoFocus);
     txtMessages->setFixedHeight(txtMessages->fontMetrics().lineSpacing() * 4 + 12);
+    txtMessages->setAccessibleName(QStringLiteral("Connection messages"));
     messagesLayout->addWidget(txtMessages);
     Textremo = new QLabel;
     QFont big = Textremo->font();
@@ -176,25 +207,24 @@ void frmTor720::BuildLayout() {
     Textremo->setFont(big);
     Textremo->setStyleSheet(QStringLiteral("color: #d00000;"));
     Textremo->setAlignment(Qt::AlignCenter);
+    Textremo->setAccessibleName(QStringLiteral("Calibrator message"));
     // The message comes and goes with every pass's verdict; keep its room so the
     // window does not jump.
     QSizePolicy keep = Textremo->sizePolicy();
     keep.setRetainSizeWhenHidden(true);
     Textremo->setSizePolicy(keep);
     messagesLayout->addWidget(Textremo);
-    left->addWidget(messages);
-    left->addStretch(1);
+    return messages;
+}
 
-    // Link buttons and commands on the right.
-    auto* right = new QVBoxLayout;
-    outer->addLayout(right);
+void frmTor720::BuildButtonColumn(QVBoxLayout* into) {
     auto* linkBox = new QGroupBox(QStringLiteral("Link"));
     auto* linkLayout = new QVBoxLayout(linkBox);
     CommandUSBb = new QPushButton;
     CommandCOM1 = new QPushButton;
     CommandCOM2 = new QPushButton;
     for (auto* b : {CommandUSBb, CommandCOM1, CommandCOM2}) linkLayout->addWidget(b);
-    right->addWidget(linkBox);
+    into->addWidget(linkBox);
     auto* cmdBox = new QGroupBox(QStringLiteral("Commands"));
     auto* cmdLayout = new QVBoxLayout(cmdBox);
     Command6 = new QPushButton;
@@ -203,11 +233,13 @@ void frmTor720::BuildLayout() {
     RelRef = new QPushButton;
     Command6->setToolTip(QStringLiteral("The calibrator beeps while the button is held"));
     for (auto* b : {Command6, Command7, Commandsp, RelRef}) cmdLayout->addWidget(b);
-    right->addWidget(cmdBox);
-    right->addStretch(1);
+    into->addWidget(cmdBox);
+    into->addStretch(1);
+    // Their right clicks, the beep's press and release, and their menu keys.
+    for (auto* b : {CommandCOM2, Command6, Commandsp}) b->installEventFilter(this);
+}
 
-    setCentralWidget(central);
-
+void frmTor720::BuildStatusBar() {
     // The indicator changes on every pass: it repaints itself alone.
     statusPanel1 = new IndicatorLabel(
         {QStringLiteral("Data transfer: --"), QStringLiteral("USB Datenverkehr")});
@@ -216,8 +248,6 @@ void frmTor720::BuildLayout() {
     statusPanel1->setAccessibleName(
         QStringLiteral("Data transfer; click or press Escape to stop a linearity run"));
     statusPanel2->setAccessibleName(QStringLiteral("Notes"));
-    txtMessages->setAccessibleName(QStringLiteral("Connection messages"));
-    Textremo->setAccessibleName(QStringLiteral("Calibrator message"));
     // A long note wraps instead of widening the window (see FitNote).
     statusPanel2->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     statusPanel2->setWordWrap(true);
@@ -227,18 +257,11 @@ void frmTor720::BuildLayout() {
     statusBar()->setSizeGripEnabled(false);
     statusBar()->addWidget(statusPanel1);
     statusBar()->addWidget(statusPanel2, 1);
+    // A click anywhere on the bar is the stop request.
     statusBar()->installEventFilter(this);
     statusPanel1->installEventFilter(this);
     statusPanel2->installEventFilter(this);
     statusBar()->setToolTip(QStringLiteral("Click to stop a linearity measurement"));
-
-    for (auto* b : {CommandCOM2, Command6, Commandsp}) b->installEventFilter(this);
-
-    // Keyboard order: the output setting from top to bottom, then link and commands.
-    QWidget* order[] = {Channel[0], ChanScroll, Range[0],  RangeScroll, Proze[0],    ProzScroll,
-                        Plus,       Minus,      HBr,       CommandUSBb, CommandCOM1, CommandCOM2,
-                        Command6,   Command7,   Commandsp, RelRef};
-    for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
 void frmTor720::Connect() {
@@ -438,10 +461,19 @@ void frmTor720::Render() {
     // Every 3 ms tick renders; nine ticks in ten change nothing.
     if (!firstRender_ && m == shown_ && s_.RangeTab == shownRangeTab_) return;
     const PanelModel* before = firstRender_ ? nullptr : &shown_;
-    auto changed = [&](auto member) { return !before || before->*member != m.*member; };
+    RenderWindow(m, before);
+    RenderSettingRows(m, before);
+    RenderSettingValues(m, before);
+    RenderButtons(m, before);
+    RenderMessages(m, before);
+    shown_ = m;
+    shownRangeTab_ = s_.RangeTab;
+    firstRender_ = false;
+}
 
-    if (changed(&PanelModel::title)) setWindowTitle(Text(m.title));
-    if (changed(&PanelModel::enabled)) {
+void frmTor720::RenderWindow(const PanelModel& m, const PanelModel* before) {
+    if (Changed(before, m, &PanelModel::title)) setWindowTitle(Text(m.title));
+    if (Changed(before, m, &PanelModel::enabled)) {
         centralWidget()->setEnabled(m.enabled);
         // Back in use after a linearity run: back in front too.
         if (before && m.enabled) {
@@ -449,27 +481,23 @@ void frmTor720::Render() {
             activateWindow();
         }
     }
+}
 
-    if (changed(&PanelModel::ChanScroll)) SetScroll(ChanScroll, m.ChanScroll);
-    if (changed(&PanelModel::RangeScroll)) {
+void frmTor720::RenderSettingRows(const PanelModel& m, const PanelModel* before) {
+    if (Changed(before, m, &PanelModel::ChanScroll)) SetScroll(ChanScroll, m.ChanScroll);
+    if (Changed(before, m, &PanelModel::RangeScroll)) {
         SetScroll(RangeScroll, m.RangeScroll);
         // The bar spans the range buttons above it; its width in the model is the
         // least it may have (five or six ranges).
         if (m.RangeScroll.widthTwips > 0)
             RangeScroll->setMinimumWidth(TwipsToPixels(m.RangeScroll.widthTwips));
     }
-    if (changed(&PanelModel::ProzScroll)) SetScroll(ProzScroll, m.ProzScroll);
+    if (Changed(before, m, &PanelModel::ProzScroll)) SetScroll(ProzScroll, m.ProzScroll);
 
-    auto select = [](auto& buttons, int index) {
-        for (size_t i = 0; i < buttons.size(); ++i) {
-            const QSignalBlocker block(buttons[i]);
-            buttons[i]->setChecked(static_cast<int>(i) == index);
-        }
-    };
-    if (changed(&PanelModel::channelSelected)) select(Channel, m.channelSelected);
-    if (changed(&PanelModel::rangeSelected)) select(Range, m.rangeSelected);
-    if (changed(&PanelModel::prozSelected)) select(Proze, m.prozSelected);
-    if (changed(&PanelModel::channelVisible)) {
+    if (Changed(before, m, &PanelModel::channelSelected)) Select(Channel, m.channelSelected);
+    if (Changed(before, m, &PanelModel::rangeSelected)) Select(Range, m.rangeSelected);
+    if (Changed(before, m, &PanelModel::prozSelected)) Select(Proze, m.prozSelected);
+    if (Changed(before, m, &PanelModel::channelVisible)) {
         for (size_t i = 0; i < 16; ++i) {
             Channel[i]->setVisible(m.channelVisible[i]);
             // The value beneath the button goes with it.
@@ -478,7 +506,7 @@ void frmTor720::Render() {
                     if (item->widget()) item->widget()->setVisible(m.channelVisible[i]);
         }
     }
-    if (changed(&PanelModel::rangeVisible)) {
+    if (Changed(before, m, &PanelModel::rangeVisible)) {
         for (size_t i = 0; i < 6; ++i) {
             Range[i]->setVisible(m.rangeVisible[i]);
             rangeTicks[i]->setVisible(m.rangeVisible[i]);
@@ -492,37 +520,46 @@ void frmTor720::Render() {
                                          : QString::number(fs);
         if (rangeTicks[i]->text() != tick) rangeTicks[i]->setText(tick);
     }
+}
 
-    if (changed(&PanelModel::ChanLabel)) ChanLabel->setText(Text(m.ChanLabel));
-    if (changed(&PanelModel::RangeLabel)) RangeLabel->setText(Text(m.RangeLabel));
-    if (changed(&PanelModel::ProzLabel)) ProzLabel->setText(Text(m.ProzLabel));
-    if (changed(&PanelModel::minusSelected)) {
+void frmTor720::RenderSettingValues(const PanelModel& m, const PanelModel* before) {
+    if (Changed(before, m, &PanelModel::ChanLabel)) ChanLabel->setText(Text(m.ChanLabel));
+    if (Changed(before, m, &PanelModel::RangeLabel)) RangeLabel->setText(Text(m.RangeLabel));
+    if (Changed(before, m, &PanelModel::ProzLabel)) ProzLabel->setText(Text(m.ProzLabel));
+    if (Changed(before, m, &PanelModel::minusSelected)) {
         const QSignalBlocker b1(Plus), b2(Minus);
         Plus->setChecked(!m.minusSelected);
         Minus->setChecked(m.minusSelected);
     }
-    if (changed(&PanelModel::HBrVisible)) HBr->setVisible(m.HBrVisible);
-    if (changed(&PanelModel::HBrChecked)) {
+    if (Changed(before, m, &PanelModel::HBrVisible)) HBr->setVisible(m.HBrVisible);
+    if (Changed(before, m, &PanelModel::HBrChecked)) {
         const QSignalBlocker block(HBr);
         HBr->setChecked(m.HBrChecked);
     }
+}
 
-    SetButton(CommandUSBb, m.CommandUSBb, before ? &before->CommandUSBb : nullptr);
-    SetButton(CommandCOM1, m.CommandCOM1, before ? &before->CommandCOM1 : nullptr);
-    SetButton(CommandCOM2, m.CommandCOM2, before ? &before->CommandCOM2 : nullptr);
-    SetButton(Command6, m.Command6, before ? &before->Command6 : nullptr);
-    SetButton(Command7, m.Command7, before ? &before->Command7 : nullptr);
-    SetButton(Commandsp, m.Commandsp, before ? &before->Commandsp : nullptr);
-    SetButton(RelRef, m.RelRef, before ? &before->RelRef : nullptr);
+void frmTor720::RenderButtons(const PanelModel& m, const PanelModel* before) {
+    for (const auto& [button, model] : {std::pair{CommandUSBb, &PanelModel::CommandUSBb},
+                                        {CommandCOM1, &PanelModel::CommandCOM1},
+                                        {CommandCOM2, &PanelModel::CommandCOM2},
+                                        {Command6, &PanelModel::Command6},
+                                        {Command7, &PanelModel::Command7},
+                                        {Commandsp, &PanelModel::Commandsp},
+                                        {RelRef, &PanelModel::RelRef}})
+        SetButton(button, m.*model, before ? &(before->*model) : nullptr);
+}
 
-    if (changed(&PanelModel::txtMessages)) txtMessages->setPlainText(Text(m.txtMessages));
-    if (changed(&PanelModel::txtMessagesColour))
+void frmTor720::RenderMessages(const PanelModel& m, const PanelModel* before) {
+    if (Changed(before, m, &PanelModel::txtMessages))
+        txtMessages->setPlainText(Text(m.txtMessages));
+    if (Changed(before, m, &PanelModel::txtMessagesColour))
         txtMessages->setStyleSheet(QStringLiteral("QPlainTextEdit { color: %1; }")
                                        .arg(CssColour(m.txtMessagesColour, "text")));
-    if (changed(&PanelModel::Textremo)) Textremo->setText(Text(m.Textremo));
-    if (changed(&PanelModel::TextremoVisible)) Textremo->setVisible(m.TextremoVisible);
-    if (changed(&PanelModel::statusPanel1)) statusPanel1->setText(Text(m.statusPanel1));
-    if (changed(&PanelModel::statusNote) || changed(&PanelModel::portProblem)) {
+    if (Changed(before, m, &PanelModel::Textremo)) Textremo->setText(Text(m.Textremo));
+    if (Changed(before, m, &PanelModel::TextremoVisible)) Textremo->setVisible(m.TextremoVisible);
+    if (Changed(before, m, &PanelModel::statusPanel1)) statusPanel1->setText(Text(m.statusPanel1));
+    if (Changed(before, m, &PanelModel::statusNote) ||
+        Changed(before, m, &PanelModel::portProblem)) {
         // The reason a port cannot be opened stands beside "Error accessing COM port"
         // as long as it lasts, with what fixes it: on further lines when the panel is
         // too narrow for one, and in full in the tooltips.
@@ -531,10 +568,6 @@ void frmTor720::Render() {
         txtMessages->setToolTip(Text(m.portProblem));
         FitNote();
     }
-
-    shown_ = m;
-    shownRangeTab_ = s_.RangeTab;
-    firstRender_ = false;
 }
 
 void frmTor720::FitNote() {

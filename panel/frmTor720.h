@@ -16,10 +16,15 @@
 #include <QTimer>
 #include <array>
 #include <functional>
+#include <span>
 
 #include "panel/MainPanel.h"
 #include "panel/PortsDialog.h"
 #include "supervision/Supervisor.h"
+
+class QGridLayout;
+class QGroupBox;
+class QVBoxLayout;
 
 namespace t720 {
 
@@ -94,7 +99,20 @@ class frmTor720 : public QMainWindow {
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    // The window's widgets: the setting rows and the connection box on the left, the
+    // link and command buttons on the right, the status bar.
     void BuildLayout();
+    // A row of caption-less option buttons with their values (`tick`) beneath, the
+    // scroll bar under them and the value label to the right.
+    QGridLayout* BuildOptionRow(QVBoxLayout* into, const QString& title,
+                                std::span<QRadioButton*> buttons, QScrollBar*& bar, QLabel*& label,
+                                const std::function<QLabel*(int)>& tick);
+    // Channel, range and output rows; sign and half bridge under the output.
+    void BuildSettingRows(QVBoxLayout* into);
+    // The connection messages and the calibrator's message.
+    QGroupBox* BuildConnectionBox();
+    void BuildButtonColumn(QVBoxLayout* into);
+    void BuildStatusBar();
     void BuildContextMenu();
     // The keyboard's ways to the right-click actions, the stop and the beep
     // (frmTor720Keys.cpp).
@@ -111,6 +129,13 @@ class frmTor720 : public QMainWindow {
     void Act(const std::function<void()>& action);  // run a handler, then render
     void PlanNextTick();
     int TwipsToPixels(int twips) const;
+    // Render's parts: each brings its widgets to the model `m`, all of them when
+    // `before` (what the widgets show) is null, else only what changed.
+    void RenderWindow(const PanelModel& m, const PanelModel* before);
+    void RenderSettingRows(const PanelModel& m, const PanelModel* before);
+    void RenderSettingValues(const PanelModel& m, const PanelModel* before);
+    void RenderButtons(const PanelModel& m, const PanelModel* before);
+    void RenderMessages(const PanelModel& m, const PanelModel* before);
     // Shows the note in the status bar on as many lines as the panel's width needs.
     void FitNote();
 

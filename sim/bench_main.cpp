@@ -15,6 +15,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "sim/BenchServer.h"
 #include "sim/UniqueFd.h"
@@ -128,186 +129,126 @@ double ParseSeconds(const char* text, const char* option) {
     return value;
 }
 
-enum Option {
-    kLink = 1000,
-    kSerial,
-    kIdent,
-    kRanges,
-    kChannels,
-    kSilent,
-    kCondition,
-    kRefuse,
-    kGarbage,
-    kGarbageInstead,
-    kPieces,
-    kLate,
-    kFlood,
-    kHangUpAfter,
-    kSocket,
-    kUsb,
-    kUsbFail,
-    kUsbAbsent,
-    kUsbCount0,
-    kUsbCp,
-    kUsbNullIdent,
-    kDmmLink,
-    kDividerSeed,
-    kDmmDelay,
-    kDmmSilent,
-    kDmmSilentAfter,
-    kDmmGarbageAfter,
-    kHelp,
+// What the options have said so far.
+struct Given {
+    BenchOptions o;
+    bool socket = false;  // --socket PATH
+    bool usb = false;     // --usb
 };
 
-BenchOptions ParseOptions(int argc, char** argv) {
-    static const option kOptions[] = {
-        {"calibrator-link", required_argument, nullptr, kLink},
-        {"serial", required_argument, nullptr, kSerial},
-        {"ident", required_argument, nullptr, kIdent},
-        {"ranges", required_argument, nullptr, kRanges},
-        {"channels", required_argument, nullptr, kChannels},
-        {"silent", no_argument, nullptr, kSilent},
-        {"condition", required_argument, nullptr, kCondition},
-        {"refuse", no_argument, nullptr, kRefuse},
-        {"garbage", no_argument, nullptr, kGarbage},
-        {"garbage-instead", no_argument, nullptr, kGarbageInstead},
-        {"pieces", no_argument, nullptr, kPieces},
-        {"late", required_argument, nullptr, kLate},
-        {"flood", required_argument, nullptr, kFlood},
-        {"hangup-after", required_argument, nullptr, kHangUpAfter},
-        {"socket", required_argument, nullptr, kSocket},
-        {"usb", no_argument, nullptr, kUsb},
-        {"usb-fail", no_argument, nullptr, kUsbFail},
-        {"usb-absent", no_argument, nullptr, kUsbAbsent},
-        {"usb-count0", no_argument, nullptr, kUsbCount0},
-        {"usb-cp", no_argument, nullptr, kUsbCp},
-        {"usb-null-ident", no_argument, nullptr, kUsbNullIdent},
-        {"dmm-link", required_argument, nullptr, kDmmLink},
-        {"divider-seed", required_argument, nullptr, kDividerSeed},
-        {"dmm-delay", required_argument, nullptr, kDmmDelay},
-        {"dmm-silent", no_argument, nullptr, kDmmSilent},
-        {"dmm-silent-after", required_argument, nullptr, kDmmSilentAfter},
-        {"dmm-garbage-after", required_argument, nullptr, kDmmGarbageAfter},
-        {"help", no_argument, nullptr, kHelp},
-        {nullptr, 0, nullptr, 0},
-    };
-    BenchOptions o;
-    bool socketGiven = false;
-    bool usbDefault = false;
-    opterr = 0;
-    for (;;) {
-        const int index = optind;
-        const int c = getopt_long(argc, argv, "", kOptions, nullptr);
-        if (c == -1) break;
-        TransportFaults& line = o.transportFaults;
-        switch (c) {
-            case kLink:
-                o.calibratorLink = optarg;
-                break;
-            case kSerial:
-                o.identity.serial = optarg;
-                break;
-            case kIdent:
-                o.identity.ident = optarg;
-                break;
-            case kRanges: {
-                const long n = ParseInteger(optarg, "--ranges", 5, 6);
-                o.identity.ranges = static_cast<int>(n);
-                break;
-            }
-            case kChannels: {
-                const long n = ParseInteger(optarg, "--channels", 9, 16);
-                if (n != 9 && n != 16) UsageError("--channels wants 9 or 16");
-                o.identity.channels = static_cast<int>(n);
-                break;
-            }
-            case kSilent:
-                o.calibratorFaults.silent = true;
-                break;
-            case kCondition:
-                o.calibratorFaults.condition =
-                    static_cast<int>(ParseInteger(optarg, "--condition", 1, 8));
-                break;
-            case kRefuse:
-                o.calibratorFaults.refuse = true;
-                break;
-            case kGarbage:
-                line.garbage = TransportFaults::Garbage::BeforeAnswer;
-                break;
-            case kGarbageInstead:
-                line.garbage = TransportFaults::Garbage::InsteadOfAnswer;
-                break;
-            case kPieces:
-                line.pieces = true;
-                break;
-            case kLate:
-                line.late = true;
-                line.lateSeconds = ParseSeconds(optarg, "--late");
-                break;
-            case kFlood:
-                line.flood = true;
-                line.floodBytes = static_cast<size_t>(ParseInteger(
-                    optarg, "--flood", 1, static_cast<long>(TransportFaults::kMaxFloodBytes)));
-                break;
-            case kHangUpAfter:
-                line.hangUpAfterLines =
-                    static_cast<int>(ParseInteger(optarg, "--hangup-after", 1, 1000000000));
-                break;
-            case kSocket:
-                if (*optarg == '\0') UsageError("--socket wants a path");
-                o.usbSocket = optarg;
-                socketGiven = true;
-                break;
-            case kUsb:
-                usbDefault = true;
-                break;
-            case kUsbFail:
-                o.usbFaults.fail = true;
-                break;
-            case kUsbAbsent:
-                o.usbFaults.absent = true;
-                break;
-            case kUsbCount0:
-                o.usbFaults.count0 = true;
-                break;
-            case kUsbCp:
-                o.usbFaults.cpRoute = true;
-                break;
-            case kUsbNullIdent:
-                o.usbFaults.nullIdent = true;
-                break;
-            case kDmmLink:
-                o.dmmLink = optarg;
-                break;
-            case kDividerSeed:
-                o.dividerSeed =
-                    static_cast<uint32_t>(ParseInteger(optarg, "--divider-seed", 0, 4294967295L));
-                break;
-            case kDmmDelay:
-                o.dmmFaults.delaySeconds = ParseSeconds(optarg, "--dmm-delay");
-                break;
-            case kDmmSilent:
-                o.dmmFaults.silent = true;
-                break;
-            case kDmmSilentAfter:
-                o.dmmFaults.silentAfter =
-                    static_cast<int>(ParseInteger(optarg, "--dmm-silent-after", 0, 1000000000));
-                break;
-            case kDmmGarbageAfter:
-                o.dmmFaults.garbageAfter =
-                    static_cast<int>(ParseInteger(optarg, "--dmm-garbage-after", 0, 1000000000));
-                break;
-            case kHelp:
-                std::cout << UsageText();
-                std::exit(0);
-            default:
-                UsageError(std::string("unknown option or missing value: ") +
-                           (index < argc ? argv[index] : "?"));
-        }
-    }
-    if (optind < argc) UsageError(std::string("unexpected argument '") + argv[optind] + "'");
-    if (socketGiven && usbDefault) UsageError("--socket PATH and --usb exclude each other");
-    if (usbDefault) {
+// One option: its long name, whether it takes a value, and what it does with the
+// value (`option` is its name as typed, for the messages).
+struct OptionRow {
+    const char* name;
+    bool takesValue;
+    void (*apply)(Given& g, const char* value, const std::string& option);
+};
+
+constexpr bool kValue = true;
+constexpr bool kFlag = false;
+constexpr long kManyLines = 1000000000;
+
+int Count(const char* value, const std::string& option, long lo, long hi) {
+    return static_cast<int>(ParseInteger(value, option.c_str(), lo, hi));
+}
+
+const OptionRow kOptionRows[] = {
+    {"calibrator-link", kValue,
+     [](Given& g, const char* v, const std::string&) { g.o.calibratorLink = v; }},
+    {"serial", kValue,
+     [](Given& g, const char* v, const std::string&) { g.o.identity.serial = v; }},
+    {"ident", kValue, [](Given& g, const char* v, const std::string&) { g.o.identity.ident = v; }},
+    {"ranges", kValue,
+     [](Given& g, const char* v, const std::string& opt) {
+         g.o.identity.ranges = Count(v, opt, 5, 6);
+     }},
+    {"channels", kValue,
+     [](Given& g, const char* v, const std::string& opt) {
+         const int n = Count(v, opt, 9, 16);
+         if (n != 9 && n != 16) UsageError(opt + " wants 9 or 16");
+         g.o.identity.channels = n;
+     }},
+    {"silent", kFlag,
+     [](Given& g, const char*, const std::string&) { g.o.calibratorFaults.silent = true; }},
+    {"condition", kValue,
+     [](Given& g, const char* v, const std::string& opt) {
+         g.o.calibratorFaults.condition = Count(v, opt, 1, 8);
+     }},
+    {"refuse", kFlag,
+     [](Given& g, const char*, const std::string&) { g.o.calibratorFaults.refuse = true; }},
+    {"garbage", kFlag,
+     [](Given& g, const char*, const std::string&) {
+         g.o.transportFaults.garbage = TransportFaults::Garbage::BeforeAnswer;
+     }},
+    {"garbage-instead", kFlag,
+     [](Given& g, const char*, const std::string&) {
+         g.o.transportFaults.garbage = TransportFaults::Garbage::InsteadOfAnswer;
+     }},
+    {"pieces", kFlag,
+     [](Given& g, const char*, const std::string&) { g.o.transportFaults.pieces = true; }},
+    {"late", kValue,
+     [](Given& g, const char* v, const std::string& opt) {
+         g.o.transportFaults.late = true;
+         g.o.transportFaults.lateSeconds = ParseSeconds(v, opt.c_str());
+     }},
+    {"flood", kValue,
+     [](Given& g, const char* v, const std::string& opt) {
+         g.o.transportFaults.flood = true;
+         g.o.transportFaults.floodBytes = static_cast<size_t>(
+             ParseInteger(v, opt.c_str(), 1, static_cast<long>(TransportFaults::kMaxFloodBytes)));
+     }},
+    {"hangup-after", kValue,
+     [](Given& g, const char* v, const std::string& opt) {
+         g.o.transportFaults.hangUpAfterLines = Count(v, opt, 1, kManyLines);
+     }},
+    {"socket", kValue,
+     [](Given& g, const char* v, const std::string& opt) {
+         if (*v == '\0') UsageError(opt + " wants a path");
+         g.o.usbSocket = v;
+         g.socket = true;
+     }},
+    {"usb", kFlag, [](Given& g, const char*, const std::string&) { g.usb = true; }},
+    {"usb-fail", kFlag,
+     [](Given& g, const char*, const std::string&) { g.o.usbFaults.fail = true; }},
+    {"usb-absent", kFlag,
+     [](Given& g, const char*, const std::string&) { g.o.usbFaults.absent = true; }},
+    {"usb-count0", kFlag,
+     [](Given& g, const char*, const std::string&) { g.o.usbFaults.count0 = true; }},
+    {"usb-cp", kFlag,
+     [](Given& g, const char*, const std::string&) { g.o.usbFaults.cpRoute = true; }},
+    {"usb-null-ident", kFlag,
+     [](Given& g, const char*, const std::string&) { g.o.usbFaults.nullIdent = true; }},
+    {"dmm-link", kValue, [](Given& g, const char* v, const std::string&) { g.o.dmmLink = v; }},
+    {"divider-seed", kValue,
+     [](Given& g, const char* v, const std::string& opt) {
+         g.o.dividerSeed = static_cast<uint32_t>(ParseInteger(v, opt.c_str(), 0, 4294967295L));
+     }},
+    {"dmm-delay", kValue,
+     [](Given& g, const char* v, const std::string& opt) {
+         g.o.dmmFaults.delaySeconds = ParseSeconds(v, opt.c_str());
+     }},
+    {"dmm-silent", kFlag,
+     [](Given& g, const char*, const std::string&) { g.o.dmmFaults.silent = true; }},
+    {"dmm-silent-after", kValue,
+     [](Given& g, const char* v, const std::string& opt) {
+         g.o.dmmFaults.silentAfter = Count(v, opt, 0, kManyLines);
+     }},
+    {"dmm-garbage-after", kValue,
+     [](Given& g, const char* v, const std::string& opt) {
+         g.o.dmmFaults.garbageAfter = Count(v, opt, 0, kManyLines);
+     }},
+    {"help", kFlag,
+     [](Given&, const char*, const std::string&) {
+         std::cout << UsageText();
+         std::exit(0);
+     }},
+};
+
+// Whether the options together make a bench; the message of the first that does not.
+void CheckTogether(Given& g) {
+    BenchOptions& o = g.o;
+    if (g.socket && g.usb) UsageError("--socket PATH and --usb exclude each other");
+    if (g.usb) {
         o.usbSocket = t720::sim::DefaultUsbSocketPath();
         if (o.usbSocket.empty())
             UsageError("the default socket path is too long; use --socket PATH");
@@ -319,7 +260,33 @@ BenchOptions ParseOptions(int argc, char** argv) {
     if (o.identity.serial.find_first_of("\r\n") != std::string::npos ||
         o.identity.ident.find_first_of("\r\n") != std::string::npos)
         UsageError("--serial and --ident must not contain line breaks");
-    return o;
+}
+
+BenchOptions ParseOptions(int argc, char** argv) {
+    // getopt_long's table from ours: the value it returns for a row is kFirst plus
+    // the row's index.
+    constexpr int kFirst = 1000;
+    std::vector<option> options;
+    for (const OptionRow& row : kOptionRows)
+        options.push_back({row.name, row.takesValue ? required_argument : no_argument, nullptr,
+                           kFirst + static_cast<int>(options.size())});
+    options.push_back({nullptr, 0, nullptr, 0});
+
+    Given given;
+    opterr = 0;
+    for (;;) {
+        const int index = optind;
+        const int c = getopt_long(argc, argv, "", options.data(), nullptr);
+        if (c == -1) break;
+        const size_t row = static_cast<size_t>(c - kFirst);
+        if (c < kFirst || row >= std::size(kOptionRows))
+            UsageError(std::string("unknown option or missing value: ") +
+                       (index < argc ? argv[index] : "?"));
+        kOptionRows[row].apply(given, optarg, std::string("--") + kOptionRows[row].name);
+    }
+    if (optind < argc) UsageError(std::string("unexpected argument '") + argv[optind] + "'");
+    CheckTogether(given);
+    return given.o;
 }
 
 std::string DescribeFaults(const BenchOptions& o) {
