@@ -37,5 +37,10 @@ constexpr int GreenOf(Colour c) {
 constexpr int BlueOf(Colour c) {
     return static_cast<int>((c >> 16) & 0xFFu);
 }
+// A plain colour as Qt takes it (QRgb, 0xAARRGGBB), opaque: QColor::fromRgb(ArgbOf(c)).
+constexpr uint32_t ArgbOf(Colour c) {
+    return 0xFF000000u | static_cast<uint32_t>(RedOf(c)) << 16 |
+           static_cast<uint32_t>(GreenOf(c)) << 8 | static_cast<uint32_t>(BlueOf(c));
+}
 
 }  // namespace t720

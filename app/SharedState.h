@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+#include "app/RangeTable.h"
+
 namespace t720 {
 
 // LinkState values.
@@ -47,7 +49,7 @@ struct SharedState {
     int32_t ProzStep = 0;               // 0..10, tens of percent of full scale
     int32_t ReadyOn = 0;                // first field of K1B
     int32_t HalfBridge = 0;             // folded into the K1A sign code
-    std::array<int32_t, 7> RangeTab{};  // mV/V per range index; 555 means 0.5 mV/V
+    RangeTable RangeTab{};              // mV/V per range index (app/RangeTable.h)
     std::string SignText;               // "+" or "-"
     double RangeMvV = 0.0;              // full scale of the selected range, mV/V
     int32_t LoadHigh = 0;               // last field of K1B

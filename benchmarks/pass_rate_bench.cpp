@@ -39,7 +39,7 @@ Figures Run(t720::sim::BenchServer& bench, int32_t linkType, const std::string& 
     t720::MainPanel panel(s, calibrator);
     t720::Supervisor supervisor(s, calibrator, panel);
     panel.Attach(&supervisor);
-    s.RangeTab = {0, 2, 5, 10, 20, 100, 1000};
+    s.RangeTab = t720::kStandardRanges;
     s.RangeIdx = 1;
     supervisor.OpenComPort(linkType, false);
 

@@ -1,5 +1,6 @@
 #include "linearity/GridWidget.h"
 
+#include "app/QtText.h"
 #include "linearity/WindowActions.h"
 #include "link/NumberText.h"
 
@@ -14,10 +15,6 @@
 namespace t720::linearity {
 
 namespace {
-
-QString Text(const std::string& utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
 
 // Room between a cell's edge and its text, pixels.
 constexpr int kTextMargin = 2;
@@ -61,7 +58,7 @@ int TextWidth(const QFont& font, const QString& text) {
 }  // namespace
 
 QColor ScreenColour(Colour colour, const QPalette& palette) {
-    if (!IsSystemColour(colour)) return QColor(RedOf(colour), GreenOf(colour), BlueOf(colour));
+    if (!IsSystemColour(colour)) return QColor::fromRgb(ArgbOf(colour));
     switch (colour) {
         case kSysWindowBackground:
             return palette.color(QPalette::Base);

@@ -1,5 +1,6 @@
 #include "linearity/RecordDesk.h"
 
+#include "app/QtText.h"
 #include "app/TextSetting.h"
 #include "linearity/Plot.h"
 #include "linearity/ReportDialog.h"
@@ -24,10 +25,6 @@ namespace {
 constexpr const char* kTitle = "Linearitätsmessung";
 constexpr const char* kOperatorKey = "Report/Operator";
 constexpr const char* kDmmKey = "Report/DMM";
-
-QString Text(const std::string& utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
 
 std::string Name(const QString& path) {
     return QFileInfo(path).fileName().toStdString();

@@ -1,5 +1,7 @@
 #include "linearity/ReportDialog.h"
 
+#include "app/QtText.h"
+
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
@@ -11,10 +13,6 @@
 namespace t720::linearity {
 
 namespace {
-
-QString Text(const std::string& utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
 
 QLabel* Buddy(const char* text, QWidget* field) {
     auto* label = new QLabel(QString::fromUtf8(text));

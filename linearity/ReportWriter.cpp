@@ -1,6 +1,7 @@
 #include "linearity/ReportWriter.h"
 
 #include "app/PrivateFiles.h"
+#include "app/QtText.h"
 #include "linearity/RunHistory.h"
 #include "link/NumberText.h"
 
@@ -23,13 +24,9 @@ namespace t720::linearity {
 
 namespace {
 
-QString Text(const std::string& utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-
 // A model colour on paper: system colours as a light desktop theme shows them.
 QColor PrintColour(Colour c, const QPalette* palette, bool background) {
-    if (!IsSystemColour(c)) return QColor(RedOf(c), GreenOf(c), BlueOf(c));
+    if (!IsSystemColour(c)) return QColor::fromRgb(ArgbOf(c));
     if (palette) {
         switch (c) {
             case kSysWindowBackground:

@@ -1,5 +1,6 @@
 #include "linearity/RunsDialog.h"
 
+#include "app/QtText.h"
 #include "linearity/RunsFolder.h"
 #include "link/NumberText.h"
 
@@ -17,10 +18,6 @@ namespace t720::linearity {
 namespace {
 
 enum Column { kWhen, kSerial, kMax, kMin, kReport, kRecord, kColumns };
-
-QString Text(const std::string& utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
 
 }  // namespace
 

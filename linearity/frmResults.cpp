@@ -1,5 +1,6 @@
 #include "linearity/frmResults.h"
 
+#include "app/QtText.h"
 #include "linearity/RunsFolder.h"
 #include "linearity/ScanGrid.h"
 #include "linearity/ShuntSearch.h"
@@ -25,10 +26,6 @@ namespace t720 {
 using namespace linearity;
 
 namespace {
-
-QString Text(const std::string& utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
 
 void SetText(QLabel* label, const std::string& utf8) {
     const QString text = Text(utf8);

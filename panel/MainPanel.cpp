@@ -12,7 +12,8 @@ std::string ChanLabelText(int32_t channel) {
 }
 
 std::string RangeLabelText(int32_t fullScale) {
-    if (fullScale == 555) return "Range " + FormatLocal(0.5, " #0.0") + " mV/V";
+    if (fullScale == kHalfMvVEntry)
+        return "Range " + FormatLocal(FullScaleMvV(fullScale), " #0.0") + " mV/V";
     return "Range " + SignPos(fullScale) + " mV/V";
 }
 
@@ -61,7 +62,7 @@ void MainPanel::Startup(SettingsFile& settings, const std::string& commandLine) 
     if (sw.id) s_.IdArg = *sw.id;
     m_.title = WindowTitle(sw);
 
-    s_.RangeTab = {0, 2, 5, 10, 20, 100, 1000};
+    s_.RangeTab = kStandardRanges;
 
     if (sup_) sup_->OpenComPort(s_.LinkType, false);  // runs the first pass
 
@@ -156,7 +157,7 @@ void MainPanel::ShowRangeLabel() {
     // The range index never leaves 1..6; guard the table all the same.
     const int idx = std::clamp<int32_t>(s_.RangeIdx, 1, 6);
     const int32_t fullScale = s_.RangeTab[static_cast<size_t>(idx)];
-    s_.RangeMvV = fullScale == 555 ? 0.5 : static_cast<double>(fullScale);
+    s_.RangeMvV = FullScaleMvV(fullScale);
     m_.RangeLabel = RangeLabelText(fullScale);
 }
 
@@ -188,7 +189,8 @@ void MainPanel::ProzDisplay() {
 
 void MainPanel::ProzLabelRefresh() {
     // Two decimals for every range of a variant whose first range is 0.5 mV/V.
-    m_.ProzLabel = ProzLabelText(m_.minusSelected, s_.ProzStep, s_.RangeMvV, s_.RangeTab[1] == 555);
+    m_.ProzLabel =
+        ProzLabelText(m_.minusSelected, s_.ProzStep, s_.RangeMvV, s_.RangeTab[1] == kHalfMvVEntry);
 }
 
 void MainPanel::SelectProze(int n) {

@@ -111,7 +111,7 @@ class MainPanel final : public MainWindowView {
 
 // Texts of the panel's labels.
 std::string ChanLabelText(int32_t channel);
-std::string RangeLabelText(int32_t fullScale);  // RangeTab value; 555 is 0.5 mV/V
+std::string RangeLabelText(int32_t fullScale);  // a RangeTab entry
 std::string ProzLabelText(bool minus, int32_t step, double rangeMvV, bool twoDecimals);
 
 }  // namespace t720

@@ -5,17 +5,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/QtText.h"
 #include "app/SettingsStore.h"
 
 namespace t720 {
-
-namespace {
-
-QString Text(const std::string& utf8) {
-    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
-}
-
-}  // namespace
 
 PortsDialog::PortsDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Ports"));

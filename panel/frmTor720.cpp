@@ -13,19 +13,16 @@
 #include <span>
 
 #include "app/DialogueTrace.h"
+#include "app/QtText.h"
 #include "panel/IndicatorLabel.h"
 
 namespace t720 {
 
 namespace {
 
-QString Text(const std::string& utf8) {
-    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
-}
-
 QString CssColour(Colour c, const char* systemRole) {
     if (IsSystemColour(c)) return QStringLiteral("palette(%1)").arg(QLatin1String(systemRole));
-    return QColor(RedOf(c), GreenOf(c), BlueOf(c)).name();
+    return QColor::fromRgb(ArgbOf(c)).name();
 }
 
 // One look for every command button, whatever colour it carries, so that a yellow
@@ -515,9 +512,7 @@ void frmTor720::RenderSettingRows(const PanelModel& m, const PanelModel* before)
     // The values beneath the range buttons follow the calibrator's range table.
     for (size_t i = 0; i < 6; ++i) {
         const int32_t fs = s_.RangeTab[i + 1];
-        const QString tick = fs == 0     ? QString()
-                             : fs == 555 ? QStringLiteral("0.5")
-                                         : QString::number(fs);
+        const QString tick = fs == 0 ? QString() : QString::number(FullScaleMvV(fs));
         if (rangeTicks[i]->text() != tick) rangeTicks[i]->setText(tick);
     }
 }

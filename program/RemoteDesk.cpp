@@ -24,11 +24,6 @@ std::string LinkName(const SharedState& s) {
 
 constexpr const char* kGoesOutNext = "it goes out with the next transmission";
 
-// A range table entry in mV/V: 555 stands for 0.5.
-double FullScale(int32_t entry) {
-    return entry == 555 ? 0.5 : static_cast<double>(entry);
-}
-
 }  // namespace
 
 RemoteDesk::RemoteDesk(SharedState& state, MainPanel& panel, Supervisor& supervisor, Hooks hooks)
@@ -224,7 +219,7 @@ std::string RemoteDesk::StatusReply() const {
     const int ranges = m.RangeScroll.max;
     std::string table = "[";
     for (int i = 1; i <= ranges && i < static_cast<int>(s_.RangeTab.size()); ++i)
-        table += (i > 1 ? "," : "") + remote::JsonNumber(FullScale(s_.RangeTab[i]));
+        table += (i > 1 ? "," : "") + remote::JsonNumber(FullScaleMvV(s_.RangeTab[i]));
     table += "]";
     const bool linked = s_.LinkState >= kLinkConnected;
     const int sign = m.minusSelected ? -1 : 1;

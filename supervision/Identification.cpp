@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/RangeTable.h"
 #include "link/NumberText.h"
 
 namespace t720 {
@@ -26,7 +27,7 @@ std::optional<std::array<int32_t, 5>> VariantRanges(const std::string& idText) {
     const double variant = LeadingNumber(std::string_view(idText).substr(5, 5));
     if (variant == 6) return std::array<int32_t, 5>{1, 50, 200, 500, 1000};
     if (variant == 8) return std::array<int32_t, 5>{1, 2, 5, 10, 20};
-    if (variant == 9) return std::array<int32_t, 5>{555, 1, 2, 5, 10};
+    if (variant == 9) return std::array<int32_t, 5>{kHalfMvVEntry, 1, 2, 5, 10};
     if (variant == 10) return std::array<int32_t, 5>{1, 2, 5, 10, 100};
     return std::nullopt;
 }

@@ -18,12 +18,9 @@ bool HasSixteenChannels(const std::string& idText);
 // The half-bridge option: the serial-number text names a T720H.
 bool OffersHalfBridge(const std::string& deviceId);
 
-// Ranges 1 to 5 of a "T720S" variant, in mV/V (555 stands for 0.5 mV/V), by the
+// Ranges 1 to 5 of a "T720S" variant, as RangeTable entries (app/RangeTable.h), by the
 // number that follows "T720S" ("T720S09 ..." is variant 9); nullopt when the
 // identification is no T720S or the variant keeps the standard table.
 std::optional<std::array<int32_t, 5>> VariantRanges(const std::string& idText);
-
-// The standard range table, indexes 1 to 6.
-inline constexpr std::array<int32_t, 6> kStandardRanges = {2, 5, 10, 20, 100, 1000};
 
 }  // namespace t720

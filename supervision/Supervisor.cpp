@@ -179,7 +179,7 @@ void Supervisor::SetupStep() {
     s_.RangeIdx = range;
     s_.SignFlag = sign;
 
-    for (int i = 0; i < 6; ++i) s_.RangeTab[i + 1] = kStandardRanges[i];
+    s_.RangeTab = kStandardRanges;
     if (const auto variant = VariantRanges(idText_))
         for (int i = 0; i < 5; ++i) s_.RangeTab[i + 1] = (*variant)[i];
 

@@ -63,7 +63,7 @@ TEST_F(frmResultsTest, ShowsTheRunFromTheModel) {
     EXPECT_EQ(grid->CellForeground(4, 2), QColor(255, 0, 0));
     EXPECT_EQ(grid->CellForeground(5, 2), QColor(0, 0, 0));
     const Colour curve = Grid().Cell(3, 8).backColour;
-    EXPECT_EQ(grid->CellBackground(3, 8), QColor(RedOf(curve), GreenOf(curve), BlueOf(curve)));
+    EXPECT_EQ(grid->CellBackground(3, 8), QColor::fromRgb(ArgbOf(curve)));
     EXPECT_LT(grid->CellRect(20, 9).bottom(), grid->height());
     EXPECT_LT(grid->CellRect(20, 9).right(), grid->width());
 
@@ -233,7 +233,8 @@ TEST_F(frmResultsTest, RunsAndReportWorkOnTheRecordsOfTheRuns) {
     earlier.utcTime = "2020-01-02T03:04:05Z";  // the oldest: the list's last line
     for (int row = 1; row <= 20; ++row) earlier.reading2[row] = linearity::test::kSkewed[row];
     earlier.reading2[2] *= 1.0001;
-    const QString earlierPath = linearity::SaveRunRecord(linearity::RunRecordDirectory(), earlier).path;
+    const QString earlierPath =
+        linearity::SaveRunRecord(linearity::RunRecordDirectory(), earlier).path;
     const QString earlierName = QFileInfo(earlierPath).fileName();
 
     InNextDialog<RunsDialog>([&](RunsDialog& d) {

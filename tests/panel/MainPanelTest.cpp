@@ -103,7 +103,7 @@ TEST_F(MainPanelTest, SelectionsUpdateDisplaysAndAskForAPassOnlyWhenConnected) {
     EXPECT_EQ(m().ChanLabel, ChanLabelText(4));
     EXPECT_EQ(s.TickCountdown, 1);
 
-    s.RangeTab = {0, 2, 5, 10, 20, 100, 1000};
+    s.RangeTab = kStandardRanges;
     panel.RangeClick(1);
     panel.ProzeClick(5);
     EXPECT_EQ(m().RangeLabel, RangeLabelText(5));

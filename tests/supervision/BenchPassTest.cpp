@@ -23,7 +23,7 @@ class BenchPassTest : public ::testing::Test, protected test::BenchRig {
   protected:
     BenchPassTest() {
         s.RangeIdx = 1;
-        s.RangeTab = {0, 2, 5, 10, 20, 100, 1000};
+        s.RangeTab = kStandardRanges;
     }
     ~BenchPassTest() override { port.SetPortOpen(false); }
 

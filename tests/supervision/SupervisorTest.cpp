@@ -24,7 +24,7 @@ class SupervisorTest : public ::testing::Test {
   protected:
     SupervisorTest() : port(clock), cal(s, port, lib, clock), win(s), sup(s, cal, win) {
         s.RangeIdx = 1;
-        s.RangeTab = {0, 2, 5, 10, 20, 100, 1000};
+        s.RangeTab = kStandardRanges;
     }
 
     // A serial link is up as soon as its port opens, whether the calibrator answers
