@@ -1,5 +1,6 @@
 #include "linearity/Scan.h"
 
+#include "app/QtText.h"
 #include "app/Wait.h"
 #include "linearity/RunRecord.h"
 #include "linearity/RunsFolder.h"
@@ -19,11 +20,6 @@ namespace {
 
 constexpr const char* kAbandoned = "Run abandoned: ";
 
-// Device texts are 8-bit; records and the window take UTF-8.
-std::string FromLatin1(const std::string& text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())).toStdString();
-}
-
 std::string RowText(int row) {
     return "row " + std::to_string(row);
 }
@@ -41,8 +37,8 @@ ScanResult Abandon(LinearityState& state, SharedState& shared, WindowHost& host,
 void SaveRecord(const LinearityState& state, const ScanContext& ctx, ScanResult& result) {
     const std::string identification = ctx.identification ? ctx.identification() : std::string();
     const RunRecord record =
-        RecordNow(state.DmmReading1, state.DmmReading2, FromLatin1(ctx.shared.DeviceId),
-                  FromLatin1(identification), DmmPortText());
+        RecordNow(state.DmmReading1, state.DmmReading2, Utf8FromLatin1(ctx.shared.DeviceId),
+                  Utf8FromLatin1(identification), DmmPortText());
     const RunSaved saved = SaveRunInto(ctx.runsFolder, record);
     result.recordPath = saved.path;
     result.note = saved.note;
@@ -69,7 +65,7 @@ std::string QuoteOutsideText(std::string_view answer) {
         if (c >= 0x20 && c < 0x7F) {
             out += ch;
         } else if (c >= 0xA0) {
-            out += FromLatin1(std::string(1, ch));
+            out += Utf8FromLatin1(std::string(1, ch));
         } else {
             char escaped[8];
             std::snprintf(escaped, sizeof escaped, "\\x%02X", c);

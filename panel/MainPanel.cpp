@@ -1,8 +1,8 @@
 #include "panel/MainPanel.h"
 
-#include <QString>
 #include <algorithm>
 
+#include "app/QtText.h"
 #include "link/NumberText.h"
 
 namespace t720 {
@@ -301,8 +301,7 @@ bool MainPanel::InLinearityMode() const {
 
 void MainPanel::SetMessages(const std::string& text) {
     // Serial numbers and identifications are the device's 8-bit texts.
-    m_.txtMessages =
-        QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())).toStdString();
+    m_.txtMessages = Utf8FromLatin1(text);
 }
 
 void MainPanel::ShowTextremo(const std::string& text) {
