@@ -14,6 +14,12 @@ namespace t720 {
 inline constexpr float kDmmTimeout = 1.5f;  // seconds for one answer line
 inline constexpr std::string_view kMeasureCommand = "MEAS:VOLT:DC? 1,1E-6";
 
+// The DMM measures on its 1 V range, which reads at most 120 % of it; anything
+// beyond is no voltage across divider taps.
+inline constexpr double kDmmReadingLimit = 1.2;
+// What the DMM answers, with its sign, for an input beyond its range.
+inline constexpr double kDmmOverload = 9.9e37;
+
 class DmmLink {
   public:
     DmmLink(SerialPort& comm2, Clock& clock = RealClock());

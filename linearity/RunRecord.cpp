@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "app/PrivateFiles.h"
-#include "linearity/Scan.h"
+#include "linearity/DmmLink.h"
+#include "link/NumberText.h"
 
 namespace t720::linearity {
 

@@ -12,7 +12,6 @@
 #include "link/PortProblem.h"
 
 #include <cmath>
-#include <cstdio>
 
 namespace t720::linearity {
 
@@ -49,31 +48,6 @@ void SaveRecord(const LinearityState& state, const ScanContext& ctx, ScanResult&
 
 std::string DmmPortText() {
     return "COM1 (" + SerialDevicePath(1) + ")";
-}
-
-std::string QuoteOutsideText(std::string_view answer) {
-    while (!answer.empty() && (answer.back() == '\n' || answer.back() == '\r'))
-        answer.remove_suffix(1);
-    std::string out;
-    size_t characters = 0;
-    for (const char ch : answer) {
-        if (characters == kQuotedAnswerMax) {
-            out += "...";
-            break;
-        }
-        const auto c = static_cast<unsigned char>(ch);
-        if (c >= 0x20 && c < 0x7F) {
-            out += ch;
-        } else if (c >= 0xA0) {
-            out += Utf8FromLatin1(std::string(1, ch));
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-            out += escaped;
-        }
-        ++characters;
-    }
-    return out;
 }
 
 DmmReading ParseDmmReading(std::string_view received, int row) {

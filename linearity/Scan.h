@@ -24,15 +24,6 @@ namespace t720::linearity {
 inline constexpr float kSettleBeforeFirstReading = 0.6f;
 inline constexpr float kSettleBeforeSecondReading = 0.7f;
 
-// At most this many characters of a DMM answer are quoted in a message.
-inline constexpr size_t kQuotedAnswerMax = 40;
-
-// The DMM measures on its 1 V range, which reads at most 120 % of it; anything
-// beyond is no voltage across divider taps.
-inline constexpr double kDmmReadingLimit = 1.2;
-// What the DMM answers, with its sign, for an input beyond its range.
-inline constexpr double kDmmOverload = 9.9e37;
-
 struct ScanContext {
     SharedState& shared;  // DeviceId (in/out for the library), StopRequest
     UsbCalLibrary& library;
@@ -63,12 +54,6 @@ struct ScanResult {
 
 // The DMM's line as the operator knows it: "COM1 (/dev/ttyS0)".
 std::string DmmPortText();
-
-// A text from outside (a DMM answer, a field of a run record) made fit to be
-// quoted to the operator or on a terminal: the line end dropped, control
-// characters shown as \xNN, bytes above 0x9F read as Latin-1, cut to
-// kQuotedAnswerMax characters ("..." marks a cut).
-std::string QuoteOutsideText(std::string_view answer);
 
 // The reading in a DMM answer as it came over the line: a whole line (ended by LF)
 // holding one number within ±kDmmReadingLimit volts, read the way the line reader

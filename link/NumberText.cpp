@@ -3,6 +3,9 @@
 #include <QLocale>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+
+#include "app/QtText.h"
 
 namespace t720 {
 
@@ -245,6 +248,31 @@ double LeadingNumber(std::string_view text) {
                : plain.front() == '-'                ? -HUGE_VAL
                                                      : HUGE_VAL;
     return value;
+}
+
+std::string QuoteOutsideText(std::string_view answer) {
+    while (!answer.empty() && (answer.back() == '\n' || answer.back() == '\r'))
+        answer.remove_suffix(1);
+    std::string out;
+    size_t characters = 0;
+    for (const char ch : answer) {
+        if (characters == kQuotedAnswerMax) {
+            out += "...";
+            break;
+        }
+        const auto c = static_cast<unsigned char>(ch);
+        if (c >= 0x20 && c < 0x7F) {
+            out += ch;
+        } else if (c >= 0xA0) {
+            out += Utf8FromLatin1(std::string(1, ch));
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+            out += escaped;
+        }
+        ++characters;
+    }
+    return out;
 }
 
 }  // namespace t720

@@ -1,6 +1,8 @@
-// Number texts as the calibrator and the operator see them.
+// Number texts as the calibrator and the operator see them, and texts from outside
+// made fit to show.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -43,5 +45,14 @@ std::optional<double> ParseDecimalComma(std::string_view text);
 // cannot belong to the number. 0 when the text does not start with a number.
 // Overflowing values come back as infinity; callers range-check.
 double LeadingNumber(std::string_view text);
+
+// At most this many characters of a text from outside are quoted in a message.
+inline constexpr size_t kQuotedAnswerMax = 40;
+
+// A text from outside (a DMM answer, a field of a run record) made fit to be
+// quoted to the operator or on a terminal: the line end dropped, control
+// characters shown as \xNN, bytes above 0x9F read as Latin-1, cut to
+// kQuotedAnswerMax characters ("..." marks a cut).
+std::string QuoteOutsideText(std::string_view answer);
 
 }  // namespace t720
