@@ -2,8 +2,12 @@
 // transports share. Everything runs on the one GUI thread, so there is no locking:
 // whoever holds a reference reads and writes the fields directly.
 //
-// Widths follow the calibrator program's historical types: "Long" fields are
-// int32_t, "Integer" fields int16_t, flags bool, texts 8-bit std::string.
+// Widths: what the calibrator is set to (link, range, channel, sign, percent, beep,
+// ready, load), its range table, the verdicts of its calls and the relay mask are
+// int32_t, as the maker's USB library takes and gives whole numbers; the program's
+// own counters and phases, the COM offset and the relay bytes are int16_t; flags are
+// bool; texts are the device's 8-bit bytes in std::string, made UTF-8 only where
+// they are shown or written.
 #pragma once
 
 #include <array>

@@ -2,10 +2,12 @@
 // shunts out, the shunt chosen per row) to the deviations in ppm of the total, the
 // linearity curve at 0, 10 .. 100 % and its figure of merit.
 //
-// The single/double precision of every step is part of the result: the shunt
-// search compares scores strictly, so one rounding more or less can change which
-// shunt set wins. Float where the calibrator program computed in single precision,
-// double where in double, operation by operation; never contracted into FMAs.
+// The single/double precision of every step is part of the result, so each step
+// keeps its own, float or double, operation by operation, never contracted into
+// FMAs: the shunt search compares scores strictly, so one rounding more or less can
+// change which shunt set wins, and a run's figures (the window's, the record's, the
+// report's, an as found comparison's) must match bit for bit whenever and wherever
+// its readings are evaluated again.
 // ShuntScorer repeats the steps that lead to Score for the search; a change here
 // belongs there too (the search's test compares it with plain evaluations).
 #pragma once
