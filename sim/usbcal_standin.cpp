@@ -106,16 +106,21 @@ bool WaitFor(short events, int64_t deadline) {
     }
 }
 
-bool SendAll(const uint8_t* bytes, size_t size, int64_t deadline) {
-    while (size > 0) {
-        const ssize_t n = send(g_connection.fd, bytes, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+// Moves all `size` bytes with `transfer` (a send or a receive that never blocks,
+// from `done` bytes on), waiting for `ready` while the socket has no room or no
+// data; false at the deadline, on an error, or when the bench closed the
+// connection mid-call (0 bytes moved).
+template <typename Transfer>
+bool Whole(size_t size, short ready, int64_t deadline, Transfer transfer) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = transfer(done);
         if (n > 0) {
-            bytes += n;
-            size -= static_cast<size_t>(n);
+            done += static_cast<size_t>(n);
         } else if (n < 0 && errno == EINTR) {
             continue;
         } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (!WaitFor(POLLOUT, deadline)) return false;
+            if (!WaitFor(ready, deadline)) return false;
         } else {
             return false;
         }
@@ -123,21 +128,16 @@ bool SendAll(const uint8_t* bytes, size_t size, int64_t deadline) {
     return true;
 }
 
+bool SendAll(const uint8_t* bytes, size_t size, int64_t deadline) {
+    return Whole(size, POLLOUT, deadline, [&](size_t done) {
+        return send(g_connection.fd, bytes + done, size - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+    });
+}
+
 bool ReceiveAll(uint8_t* bytes, size_t size, int64_t deadline) {
-    while (size > 0) {
-        const ssize_t n = recv(g_connection.fd, bytes, size, MSG_DONTWAIT);
-        if (n > 0) {
-            bytes += n;
-            size -= static_cast<size_t>(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (!WaitFor(POLLIN, deadline)) return false;
-        } else {
-            return false;  // 0: the bench closed the connection mid-call
-        }
-    }
-    return true;
+    return Whole(size, POLLIN, deadline, [&](size_t done) {
+        return recv(g_connection.fd, bytes + done, size - done, MSG_DONTWAIT);
+    });
 }
 
 // Sends one request and receives its reply, reconnecting first when the kept
