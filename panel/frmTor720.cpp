@@ -471,11 +471,15 @@ void frmTor720::Render() {
 void frmTor720::RenderWindow(const PanelModel& m, const PanelModel* before) {
     if (Changed(before, m, &PanelModel::title)) setWindowTitle(Text(m.title));
     if (Changed(before, m, &PanelModel::enabled)) {
+        // Switching the widgets off takes the focus from them: keep where it was, so
+        // that an operator at the keyboard (Space on "Spez", say) finds it there again.
+        if (!m.enabled) focusBeforeOff_ = focusWidget();
         centralWidget()->setEnabled(m.enabled);
-        // Back in use after a linearity run: back in front too.
+        // Back in use after a linearity run: back in front too, with its focus.
         if (before && m.enabled) {
             raise();
             activateWindow();
+            if (focusBeforeOff_) focusBeforeOff_->setFocus(Qt::OtherFocusReason);
         }
     }
 }

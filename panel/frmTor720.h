@@ -157,6 +157,7 @@ class frmTor720 : public QMainWindow {
     std::array<int32_t, 7> shownRangeTab_{};
     bool firstRender_ = true;
     QPointer<PortsDialog> ports_;
+    QPointer<QWidget> focusBeforeOff_;  // the focus when the window was switched off
     QString note_;  // the status bar's note in full
 };
 

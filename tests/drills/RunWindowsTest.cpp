@@ -122,12 +122,16 @@ TEST_F(RunWindows, TheMainWindowIsOffForTheRunAndEitherStatusBarStopsIt) {
     ASSERT_TRUE(RunPassesUntil([&] { return Connected(); }));
     EXPECT_TRUE(Main().Channel[2]->isEnabled());
     EXPECT_TRUE(InFront(Main()));
-    // And from the keyboard: the menu of "Spez", then Escape in the results window.
+    // And from the keyboard: the menu of "Spez", then Escape in the results window;
+    // the main window comes back with the focus where the operator left it.
+    Main().Commandsp->setFocus();
     QTest::keyClick(Main().Commandsp, Qt::Key_F10, Qt::ShiftModifier);
     QTest::keyClick(Main().spezMenu, Qt::Key_Return);
     ASSERT_TRUE(RunPassesUntil([&] { return Results().isEnabled(); }));
     QTest::keyClick(&Results(), Qt::Key_Escape);
     ASSERT_TRUE(RunPassesUntil([&] { return Connected(); }));
+    EXPECT_TRUE(InFront(Main()));
+    EXPECT_EQ(QApplication::focusWidget(), Main().Commandsp);
 
     // A completed run leaves the mode on: greyed-out buttons stay dead.
     ASSERT_TRUE(Run(20, [] {}));
